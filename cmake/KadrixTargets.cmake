@@ -1,0 +1,55 @@
+# Helpers shared by the rooms: Windows test registration under Wine and the
+# check that no binary needs a mingw runtime DLL.
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  set(KADRIX_WINE_STATE "${CMAKE_BINARY_DIR}/wine" CACHE PATH
+      "Folder of the Wine prefix and test session of this build")
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      "${PROJECT_SOURCE_DIR}/scripts/wine-run.sh;${KADRIX_WINE_STATE}")
+endif()
+
+# Every Windows binary we build, for the runtime-import check.
+define_property(GLOBAL PROPERTY KADRIX_WINDOWS_BINARIES
+  BRIEF_DOCS "Windows binaries checked for mingw runtime imports"
+  FULL_DOCS "Targets whose files must import no mingw runtime DLL")
+
+function(kadrix_windows_binary target)
+  set_property(GLOBAL APPEND PROPERTY KADRIX_WINDOWS_BINARIES ${target})
+endfunction()
+
+# A GoogleTest executable that runs under Wine, inside the test session
+# (own display, persistent wineserver). One ctest test per executable: each
+# Wine start costs a fraction of a second, and GoogleTest reports the cases.
+function(kadrix_add_wine_test target)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  kadrix_windows_binary(${target})
+  add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+  set_tests_properties(${target} PROPERTIES
+    FIXTURES_REQUIRED wine_session
+    TIMEOUT ${ARG_TIMEOUT}
+    RESOURCE_LOCK wine_session)
+endfunction()
+
+# Called once at the end of the top level: the Wine session fixtures and the
+# runtime-import check over every registered binary.
+function(kadrix_finish_windows_tests)
+  if(NOT (WIN32 AND CMAKE_CROSSCOMPILING))
+    return()
+  endif()
+  set(session "${PROJECT_SOURCE_DIR}/scripts/wine-session.sh")
+  add_test(NAME wine_session_start COMMAND ${session} start ${KADRIX_WINE_STATE})
+  add_test(NAME wine_session_stop COMMAND ${session} stop ${KADRIX_WINE_STATE})
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session TIMEOUT 120)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session TIMEOUT 60)
+
+  get_property(targets GLOBAL PROPERTY KADRIX_WINDOWS_BINARIES)
+  set(files)
+  foreach(t IN LISTS targets)
+    list(APPEND files $<TARGET_FILE:${t}>)
+  endforeach()
+  add_test(NAME no_mingw_runtime_imports
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports.sh ${CMAKE_OBJDUMP} ${files})
+endfunction()

@@ -1,0 +1,20 @@
+// The thumbnail stream store: JPEG frames and the generation stamp kept in
+// alternate data streams of the video file itself.
+#pragma once
+
+#include <windows.h>
+
+// Encodes the frame as JPEG into the file's user-chosen stream (userChosen
+// nonzero) or automatic stream (0), replacing what the stream held. The
+// caller keeps the bitmap. A write of the user-chosen stream that is refused
+// for lack of access tells the user; every other failure passes silently.
+void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
+
+// True when path + ":" + name can be opened for reading. A stream another
+// process holds without read sharing counts as missing.
+bool StreamExists(const wchar_t* path, const wchar_t* name);
+
+// Index of the first GDI+ encoder whose MIME type is exactly mimeType, with
+// its class identifier copied to *clsid; -1 when there is none. GDI+ must be
+// running.
+int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid);

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the portable core natively, then the
+# Windows tests of both bitnesses under Wine. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/bootstrap.sh >/dev/null
+
+presets=(native x86 x64)
+# An interrupted run must not leave an Xvfb or a wineserver behind.
+trap 'for p in x86 x64; do [ -d "build/$p/wine" ] && scripts/wine-session.sh stop "build/$p/wine"; done' EXIT
+
+for preset in "${presets[@]}"; do
+    echo "== build $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done
+
+failed=()
+for preset in "${presets[@]}"; do
+    echo "== test $preset"
+    ctest --preset "$preset" --no-tests=error || failed+=("$preset")
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "all tests passed: ${presets[*]}"

@@ -1,0 +1,29 @@
+# Sourced by the Wine scripts: the environment every Wine run of the project uses.
+# Expects KADRIX_WINE_STATE, the folder that holds the prefix and the session.
+KADRIX_WINE_STATE=$(realpath -m "$KADRIX_WINE_STATE")
+export KADRIX_WINE_STATE
+export WINEPREFIX="$KADRIX_WINE_STATE/prefix"
+export WINEDEBUG=-all
+# No sound, and no offers to download Mono or Gecko into the prefix.
+export WINEDLLOVERRIDES="winealsa.drv=d;winepulse.drv=d;mscoree=d;mshtml=d"
+unset WINEARCH
+
+# Creates the prefix on first use. Several runs may ask at once: one builds it.
+kadrix_wine_prefix() {
+    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    mkdir -p "$KADRIX_WINE_STATE"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "wine: creating the prefix $WINEPREFIX" >&2
+            DISPLAY= wine wineboot --init </dev/null >/dev/null 2>&1
+            # wineboot returns before the registry is flushed to disk.
+            for _ in $(seq 1 100); do
+                [ -f "$WINEPREFIX/system.reg" ] && break
+                sleep 0.2
+            done
+            if ! wineserver -k >/dev/null 2>&1; then :; fi
+            wineserver -w
+        fi
+    ) 9>"$KADRIX_WINE_STATE/.lock"
+}

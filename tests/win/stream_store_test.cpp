@@ -1,0 +1,181 @@
+#include "engine/gdiplus_session.h"
+#include "engine/stream_names.h"
+#include "engine/stream_store.h"
+#include "engine/user_message.h"
+#include "support/child_process.h"
+#include "support/images.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace kadrix::test;
+using kadrix::StreamPath;
+
+namespace {
+
+std::vector<std::pair<std::wstring, std::wstring>> g_messages;
+
+void RecordMessage(const wchar_t* text, const wchar_t* caption)
+{
+    g_messages.emplace_back(text, caption);
+}
+
+class StreamStoreTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_messages.clear();
+        previous_ = kadrix::SetUserMessageHandler(&RecordMessage);
+        ASSERT_TRUE(WriteFileBytes(clip_, mainData_));
+    }
+    void TearDown() override { kadrix::SetUserMessageHandler(previous_); }
+
+    std::wstring Stream(std::wstring_view name) const { return StreamPath(clip_, name); }
+    void ExpectMainDataUnchanged() const { EXPECT_EQ(ReadFileBytes(clip_), mainData_); }
+
+    // Wine keeps a stream as a sibling file named "clip.avi:stream". A folder
+    // in its place is refused by the file system with ERROR_ACCESS_DENIED, the
+    // answer Windows gives for a read-only file; as root, Wine enforces neither
+    // the read-only attribute nor a deny ACL.
+    void MakeStreamUnwritable(std::wstring_view name) const
+    {
+        ASSERT_TRUE(::CreateDirectoryW(Stream(name).c_str(), nullptr));
+    }
+
+    TempDir dir_;
+    const std::wstring clip_ = dir_.file(L"clip.avi");
+    const Bytes mainData_ = SampleMainData();
+    kadrix::UserMessageHandler previous_ = nullptr;
+};
+
+TEST(EncoderLookup, FindsTheJpegEncoderByExactMimeType)
+{
+    kadrix::GdiplusSession gdiplus;
+    ASSERT_TRUE(gdiplus);
+    CLSID jpeg{};
+    EXPECT_GE(GetEncoderClsid(L"image/jpeg", &jpeg), 0);
+    EXPECT_NE(jpeg, CLSID{});
+
+    CLSID untouched{};
+    EXPECT_EQ(GetEncoderClsid(L"image/JPEG", &untouched), -1); // case-sensitive
+    EXPECT_EQ(GetEncoderClsid(L"video/avi", &untouched), -1);
+    EXPECT_EQ(untouched, CLSID{});
+}
+
+TEST_F(StreamStoreTest, EachJpegStreamHoldsTheFrameAtItsSize)
+{
+    const auto red = MakeSolidBitmap(64, 48, {200, 40, 40});
+    const auto green = MakeSolidBitmap(50, 30, {40, 180, 60});
+    WriteThumbnailStream(clip_.c_str(), red.get(), 1);
+    WriteThumbnailStream(clip_.c_str(), green.get(), 0);
+
+    const Picture user = LoadPicture(Stream(kadrix::kUserThumbStream));
+    ASSERT_EQ(user.width, 64);
+    ASSERT_EQ(user.height, 48);
+    EXPECT_TRUE(Near(user.mean(8, 8, 48, 32), {200, 40, 40}, 10)) << user.mean(8, 8, 48, 32);
+
+    const Picture automatic = LoadPicture(Stream(kadrix::kAutoThumbStream));
+    ASSERT_EQ(automatic.width, 50);
+    ASSERT_EQ(automatic.height, 30);
+    EXPECT_TRUE(Near(automatic.mean(8, 8, 34, 14), {40, 180, 60}, 10));
+
+    EXPECT_TRUE(g_messages.empty());
+    ExpectMainDataUnchanged();
+}
+
+TEST_F(StreamStoreTest, SecondWriteReplacesTheFirstCompletely)
+{
+    const auto large = MakeSolidBitmap(320, 240, {220, 220, 30});
+    const auto small = MakeSolidBitmap(16, 12, {30, 30, 220});
+    WriteThumbnailStream(clip_.c_str(), large.get(), 1);
+    const Bytes first = ReadFileBytes(Stream(kadrix::kUserThumbStream));
+    WriteThumbnailStream(clip_.c_str(), small.get(), 1);
+    const Bytes second = ReadFileBytes(Stream(kadrix::kUserThumbStream));
+
+    // Nothing of the larger first JPEG may remain behind the second one: it
+    // must equal the same frame written into a stream that never held anything.
+    const std::wstring other = dir_.file(L"other.avi");
+    ASSERT_TRUE(WriteFileBytes(other, mainData_));
+    WriteThumbnailStream(other.c_str(), small.get(), 1);
+    ASSERT_GT(first.size(), second.size());
+    EXPECT_EQ(second, ReadFileBytes(StreamPath(other, kadrix::kUserThumbStream)));
+
+    const Picture picture = LoadPicture(Stream(kadrix::kUserThumbStream));
+    EXPECT_EQ(picture.width, 16);
+    EXPECT_EQ(picture.height, 12);
+    ExpectMainDataUnchanged();
+}
+
+TEST_F(StreamStoreTest, StreamExistsFollowsTheStreamAndItsSharing)
+{
+    for (auto name : {kadrix::kUserThumbStream, kadrix::kAutoThumbStream, kadrix::kStampStream})
+        EXPECT_FALSE(StreamExists(clip_.c_str(), std::wstring(name).c_str()));
+
+    const auto frame = MakeSolidBitmap(32, 24, {10, 120, 200});
+    WriteThumbnailStream(clip_.c_str(), frame.get(), 0);
+    EXPECT_TRUE(StreamExists(clip_.c_str(), L"vantrelthumbauto"));
+    EXPECT_FALSE(StreamExists(clip_.c_str(), L"vantrelthumb"));
+
+    {
+        FileLockedByChild lock(Stream(kadrix::kAutoThumbStream));
+        ASSERT_TRUE(lock.locked());
+        EXPECT_FALSE(StreamExists(clip_.c_str(), L"vantrelthumbauto"));
+    }
+    EXPECT_TRUE(StreamExists(clip_.c_str(), L"vantrelthumbauto"));
+    ExpectMainDataUnchanged();
+}
+
+TEST_F(StreamStoreTest, DeniedUserChosenWriteTellsTheUserOnce)
+{
+    MakeStreamUnwritable(kadrix::kUserThumbStream);
+    const auto frame = MakeSolidBitmap(32, 24, {200, 40, 40});
+    WriteThumbnailStream(clip_.c_str(), frame.get(), 1);
+
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].first, L"Can't write thumbnail image. Access denied.");
+    EXPECT_EQ(g_messages[0].second, L"Error");
+    ExpectMainDataUnchanged();
+}
+
+TEST_F(StreamStoreTest, DeniedAutomaticWriteIsSilent)
+{
+    MakeStreamUnwritable(kadrix::kAutoThumbStream);
+    const auto frame = MakeSolidBitmap(32, 24, {200, 40, 40});
+    WriteThumbnailStream(clip_.c_str(), frame.get(), 0);
+
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(LoadPicture(Stream(kadrix::kAutoThumbStream)).empty());
+    ExpectMainDataUnchanged();
+}
+
+TEST_F(StreamStoreTest, StreamLockedByAnotherProgramIsNotADenial)
+{
+    const auto frame = MakeSolidBitmap(32, 24, {200, 40, 40});
+    {
+        FileLockedByChild lock(Stream(kadrix::kUserThumbStream));
+        ASSERT_TRUE(lock.locked());
+        WriteThumbnailStream(clip_.c_str(), frame.get(), 1);
+    }
+    // A sharing violation is a busy file, not a lack of rights: no message,
+    // and the frame was not written.
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(LoadPicture(Stream(kadrix::kUserThumbStream)).empty());
+    ExpectMainDataUnchanged();
+}
+
+TEST_F(StreamStoreTest, NullArgumentsWriteNothing)
+{
+    const auto frame = MakeSolidBitmap(8, 8, {1, 2, 3});
+    WriteThumbnailStream(nullptr, frame.get(), 1);
+    WriteThumbnailStream(clip_.c_str(), nullptr, 1);
+    EXPECT_FALSE(StreamExists(clip_.c_str(), L"vantrelthumb"));
+    EXPECT_FALSE(StreamExists(nullptr, L"vantrelthumb"));
+    EXPECT_TRUE(g_messages.empty());
+}
+
+} // namespace

@@ -1,0 +1,12 @@
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    int exitCode = 0;
+    if (kadrix::test::RunChildCommand(&exitCode))
+        return exitCode;
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
