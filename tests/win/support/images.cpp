@@ -15,6 +15,31 @@ unique_hbitmap MakeSolidBitmap(int width, int height, Rgb colour)
     return unique_hbitmap(::CreateBitmap(width, height, 1, 32, pixels.data()));
 }
 
+unique_hbitmap MakeTwoToneBitmap(int width, int height, Rgb top, Rgb bottom)
+{
+    auto pack = [](Rgb c) { return 0xFF000000u | (c.r << 16) | (c.g << 8) | c.b; };
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        std::fill_n(pixels.begin() + static_cast<std::size_t>(y) * width, width,
+                    pack(y < height / 2 ? top : bottom));
+    return unique_hbitmap(::CreateBitmap(width, height, 1, 32, pixels.data()));
+}
+
+bool SavePng(HBITMAP bitmap, const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        ::CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    GdiplusSession gdiplus;
+    Gdiplus::GpBitmap* raw = nullptr;
+    if (GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
+        return false;
+    unique_gp_bitmap image(raw);
+    // The PNG encoder's identifier is fixed by GDI+.
+    const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    return GdipSaveImageToFile(image.get(), path.c_str(), &png, nullptr) == Gdiplus::Ok;
+}
+
 Rgb Picture::at(int x, int y) const
 {
     const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];

@@ -18,6 +18,12 @@ struct Rgb
 
 // A 32-bit bitmap of one colour.
 unique_hbitmap MakeSolidBitmap(int width, int height, Rgb colour);
+// A 32-bit bitmap whose top half is one colour and bottom half another, so a
+// picture turned upside down shows.
+unique_hbitmap MakeTwoToneBitmap(int width, int height, Rgb top, Rgb bottom);
+
+// Saves a GDI bitmap as a PNG file for a person to look at; creates the folder.
+bool SavePng(HBITMAP bitmap, const std::wstring& path);
 
 // A decoded picture in 32-bit BGRA, top row first.
 struct Picture
