@@ -1,0 +1,456 @@
+#include "engine/video_capture.h"
+
+#include "com/unique_handle.h"
+#include "engine/capture_position.h"
+#include "engine/stream_store.h"
+
+#include <cstdlib>
+
+using kadrix::com_ptr;
+
+namespace {
+
+// Frees what a media type owns: its format block and its object.
+void FreeMediaTypeContent(AM_MEDIA_TYPE& type)
+{
+    if (type.cbFormat != 0 && type.pbFormat)
+        ::CoTaskMemFree(type.pbFormat);
+    type.cbFormat = 0;
+    type.pbFormat = nullptr;
+    if (type.pUnk) {
+        type.pUnk->Release();
+        type.pUnk = nullptr;
+    }
+}
+
+void DeleteEnumeratedMediaType(AM_MEDIA_TYPE* type)
+{
+    if (!type)
+        return;
+    FreeMediaTypeContent(*type);
+    ::CoTaskMemFree(type);
+}
+
+bool OffersVideoOrStream(IPin* pin)
+{
+    com_ptr<IEnumMediaTypes> types;
+    if (FAILED(pin->EnumMediaTypes(types.put())) || !types)
+        return false;
+    AM_MEDIA_TYPE* type = nullptr;
+    while (types->Next(1, &type, nullptr) == S_OK) {
+        const bool usable =
+            type && (type->majortype == MEDIATYPE_Video || type->majortype == MEDIATYPE_Stream) &&
+            type->subtype != GUID_NULL;
+        DeleteEnumeratedMediaType(type);
+        type = nullptr;
+        if (usable)
+            return true;
+    }
+    return false;
+}
+
+// Reads the frame size from the grabber's connected format. Anything but a
+// whole VIDEOINFOHEADER of a sane size is refused: its numbers would size the
+// frame bitmap and the callback's reads.
+HRESULT ReadFrameSize(ISampleGrabber* grabber, int* width, int* height)
+{
+    AM_MEDIA_TYPE type{};
+    HRESULT hr = grabber->GetConnectedMediaType(&type);
+    if (FAILED(hr))
+        return hr;
+    hr = E_FAIL;
+    if (type.formattype == FORMAT_VideoInfo && type.pbFormat &&
+        type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+        const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+        const LONG w = info->bmiHeader.biWidth;
+        const LONG h = info->bmiHeader.biHeight;
+        if (w > 0 && w <= kadrix::kMaxFrameSide && h != 0 && h >= -kadrix::kMaxFrameSide &&
+            h <= kadrix::kMaxFrameSide) {
+            *width = w;
+            *height = h;
+            hr = S_OK;
+        }
+    }
+    FreeMediaTypeContent(type);
+    return hr;
+}
+
+// mingw-w64 does not tie every DirectShow interface to its IID for
+// __uuidof, so the graph's interfaces are asked for by name.
+template <typename T, typename U>
+com_ptr<T> QueryAs(const com_ptr<U>& from, REFIID iid)
+{
+    com_ptr<T> result;
+    (void)from.query_to(iid, result.put_void());
+    return result;
+}
+
+} // namespace
+
+com_ptr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int skip)
+{
+    if (!filter)
+        return nullptr;
+    com_ptr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.put())) || !pins)
+        return nullptr;
+    com_ptr<IPin> pin;
+    while (pins->Next(1, pin.put(), nullptr) == S_OK && pin) {
+        PIN_DIRECTION actual;
+        if (FAILED(pin->QueryDirection(&actual)) || actual != direction)
+            continue;
+        if (OffersVideoOrStream(pin.get()))
+            return pin;
+        if (skip == 0)
+            return pin;
+        --skip;
+    }
+    return nullptr;
+}
+
+// --- CSampleGrabberCB ---------------------------------------------------------------------
+
+STDMETHODIMP CSampleGrabberCB::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid == __uuidof(ISampleGrabberCB) || riid == __uuidof(IUnknown)) {
+        *ppv = static_cast<ISampleGrabberCB*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP CSampleGrabberCB::SampleCB(double, IMediaSample*)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CSampleGrabberCB::BufferCB(double, BYTE* buffer, LONG bufferLength)
+{
+    if (!buffer || !targetDC || width <= 0 || height == 0)
+        return E_POINTER;
+    // The decoder's buffer is trusted only as far as it is long: a short one
+    // would have StretchDIBits read past its end.
+    const LONGLONG rows = std::llabs(height);
+    const LONGLONG stride = (static_cast<LONGLONG>(width) * 3 + 3) & ~3LL;
+    if (bufferLength < 0 || static_cast<LONGLONG>(bufferLength) < stride * rows)
+        return E_INVALIDARG;
+
+    // A negative height stays negative in the header: GDI then reads the rows
+    // top-down and the picture lands right side up.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int h = static_cast<int>(rows);
+    if (::StretchDIBits(targetDC, 0, 0, width, h, 0, 0, width, h, buffer, &info, DIB_RGB_COLORS,
+                        SRCCOPY) == static_cast<int>(GDI_ERROR))
+        return E_POINTER;
+    ::InterlockedExchange(&delivered, 1);
+    return S_OK;
+}
+
+// --- CVideoCapture ------------------------------------------------------------------------
+
+CVideoCapture::CVideoCapture(HWND hostWindow, int mode) : mode_(mode), hostWindow_(hostWindow)
+{
+    // Only a successful initialisation is balanced in Close; a thread already
+    // in another apartment keeps it.
+    comInitialised_ = SUCCEEDED(::CoInitialize(nullptr));
+}
+
+CVideoCapture::~CVideoCapture()
+{
+    if (!closed_)
+        Close();
+}
+
+HRESULT CVideoCapture::Open(const wchar_t* path)
+{
+    if (opened_)
+        return S_OK;
+    if (!path)
+        return E_POINTER;
+
+    if (FAILED(::CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder,
+                                  graph_.put_void())) ||
+        !graph_)
+        return E_NOINTERFACE;
+
+    sourceFilter_.reset();
+    HRESULT hr = graph_->AddSourceFilter(path, L"Source", sourceFilter_.put());
+    if (FAILED(hr))
+        return hr;
+
+    if (mode_ == 0) {
+        if (FAILED(::CoCreateInstance(kadrix::CLSID_SampleGrabber, nullptr, CLSCTX_ALL,
+                                      __uuidof(ISampleGrabber), sampleGrabber_.put_void())) ||
+            !sampleGrabber_)
+            return E_NOINTERFACE;
+        grabberFilter_ = QueryAs<IBaseFilter>(sampleGrabber_, IID_IBaseFilter);
+        // Failures here show up as a missing grabber pin below.
+        (void)graph_->AddFilter(grabberFilter_.get(), L"Grabber");
+        AM_MEDIA_TYPE accepted{};
+        accepted.majortype = MEDIATYPE_Video;
+        accepted.subtype = MEDIASUBTYPE_RGB24;
+        accepted.bFixedSizeSamples = TRUE;
+        accepted.lSampleSize = 1;
+        accepted.formattype = GUID_NULL;
+        (void)sampleGrabber_->SetMediaType(&accepted);
+    }
+
+    const com_ptr<IPin> sourcePin = FindPin(sourceFilter_.get(), PINDIR_OUTPUT, 1);
+    if (!sourcePin)
+        return E_POINTER;
+
+    if (mode_ != 0) {
+        // Whatever can be shown is shown; a clip without a picture still plays.
+        (void)graph_->Render(sourcePin.get());
+    } else {
+        const com_ptr<IPin> grabberIn = FindPin(grabberFilter_.get(), PINDIR_INPUT, 0);
+        if (!grabberIn)
+            return E_POINTER;
+        hr = graph_->Connect(sourcePin.get(), grabberIn.get());
+        if (FAILED(hr))
+            return hr;
+        hr = ReadFrameSize(sampleGrabber_.get(), &callback_.width, &callback_.height);
+        if (FAILED(hr))
+            return hr;
+        const com_ptr<IPin> grabberOut = FindPin(grabberFilter_.get(), PINDIR_OUTPUT, 0);
+        hr = grabberOut ? graph_->Render(grabberOut.get()) : E_POINTER;
+        if (FAILED(hr))
+            return hr;
+        (void)sampleGrabber_->SetBufferSamples(FALSE);
+        (void)sampleGrabber_->SetOneShot(TRUE);
+        // A one-shot grab has nothing to present on time. With a clock, a clip
+        // whose first time stamp lies late would hold the graph until then,
+        // or forever.
+        if (const auto filter = QueryAs<IMediaFilter>(graph_, IID_IMediaFilter))
+            (void)filter->SetSyncSource(nullptr);
+    }
+
+    if (const auto window = QueryAs<IVideoWindow>(graph_, IID_IVideoWindow)) {
+        if (mode_ != 0) {
+            RECT rect{};
+            ::GetWindowRect(hostWindow_, &rect);
+            window->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS);
+            window->SetWindowPosition(0, 0, rect.right - rect.left, rect.bottom - rect.top);
+            window->put_Owner(reinterpret_cast<OAHWND>(hostWindow_));
+        } else {
+            window->put_AutoShow(OAFALSE);
+        }
+    }
+
+    mediaControl_ = QueryAs<IMediaControl>(graph_, IID_IMediaControl);
+    mediaSeeking_ = QueryAs<IMediaSeeking>(graph_, IID_IMediaSeeking);
+    hr = mediaSeeking_ ? mediaSeeking_->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME) : E_NOINTERFACE;
+    mediaEvent_ = QueryAs<IMediaEvent>(graph_, IID_IMediaEvent);
+
+    opened_ = 1;
+    path_ = path;
+    return hr;
+}
+
+void CVideoCapture::Close()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    (void)StopAndRewind();
+
+    if (graph_) {
+        com_ptr<IEnumFilters> filters;
+        if (SUCCEEDED(graph_->EnumFilters(filters.put())) && filters) {
+            com_ptr<IBaseFilter> filter;
+            while (filters->Next(1, filter.put(), nullptr) == S_OK && filter) {
+                // Removing a filter invalidates the enumeration: start over.
+                graph_->RemoveFilter(filter.get());
+                filter.reset();
+                filters->Reset();
+            }
+        }
+    }
+
+    mediaControl_.reset();
+    mediaSeeking_.reset();
+    mediaEvent_.reset();
+    grabberFilter_.reset();
+    sampleGrabber_.reset();
+    sourceFilter_.reset();
+    graph_.reset();
+    opened_ = 0;
+
+    if (comInitialised_) {
+        comInitialised_ = false;
+        ::CoUninitialize();
+    }
+}
+
+LONGLONG CVideoCapture::GetDuration()
+{
+    LONGLONG duration = 0;
+    if (!mediaSeeking_ || FAILED(mediaSeeking_->GetDuration(&duration)))
+        return 0;
+    return duration;
+}
+
+double CVideoCapture::GetDurationSeconds()
+{
+    return static_cast<double>(GetDuration()) / kadrix::kReferenceUnitsPerSecond;
+}
+
+LONGLONG CVideoCapture::GetPosition()
+{
+    LONGLONG position = 0;
+    if (!mediaSeeking_ || FAILED(mediaSeeking_->GetCurrentPosition(&position)))
+        return 0;
+    return position;
+}
+
+HRESULT CVideoCapture::SetPosition(LONGLONG position)
+{
+    if (!mediaSeeking_)
+        return E_POINTER;
+    return mediaSeeking_->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr,
+                                       AM_SEEKING_NoPositioning);
+}
+
+HRESULT CVideoCapture::WaitForGraph(DWORD milliseconds)
+{
+    if (!mediaEvent_)
+        return E_POINTER;
+    long code = 0;
+    return mediaEvent_->WaitForCompletion(static_cast<long>(milliseconds), &code);
+}
+
+HRESULT CVideoCapture::StopAndRewind()
+{
+    if (!mediaControl_)
+        return E_POINTER;
+    const HRESULT hr = mediaControl_->Stop();
+    (void)WaitForGraph(kadrix::kStopWaitMs);
+    (void)SetPosition(0);
+    return hr;
+}
+
+HRESULT CVideoCapture::Play()
+{
+    return mediaControl_ ? mediaControl_->Run() : E_POINTER;
+}
+
+HRESULT CVideoCapture::Pause()
+{
+    if (!mediaControl_)
+        return E_POINTER;
+    const HRESULT hr = mediaControl_->Pause();
+    (void)WaitForGraph(kadrix::kPauseWaitMs);
+    return hr;
+}
+
+int CVideoCapture::GetPlayState()
+{
+    if (mediaEvent_) {
+        long code = 0;
+        LONG_PTR first = 0, second = 0;
+        if (SUCCEEDED(mediaEvent_->GetEvent(&code, &first, &second, 0))) {
+            mediaEvent_->FreeEventParams(code, first, second);
+            if (code == EC_COMPLETE && mediaControl_)
+                (void)StopAndRewind();
+        }
+    }
+    OAFilterState state = State_Stopped;
+    if (!mediaControl_ || FAILED(mediaControl_->GetState(0, &state)))
+        return 0;
+    switch (state) {
+    case State_Running:
+        return 1;
+    case State_Paused:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+HRESULT CVideoCapture::Step(bool forward)
+{
+    if (mediaControl_) {
+        (void)mediaControl_->Pause();
+        (void)WaitForGraph(kadrix::kPauseWaitMs);
+    }
+    if (!mediaSeeking_)
+        return E_POINTER;
+
+    // Without a frame duration (no video renderer, say) the position stays.
+    REFTIME frameSeconds = 0;
+    const auto video = QueryAs<IBasicVideo>(graph_, IID_IBasicVideo);
+    if (!video || FAILED(video->get_AvgTimePerFrame(&frameSeconds)))
+        frameSeconds = 0;
+    const LONGLONG current = GetPosition();
+    LONGLONG next = forward ? kadrix::StepForwardPosition(current, GetDuration(), frameSeconds)
+                            : kadrix::StepBackwardPosition(current, frameSeconds);
+
+    const HRESULT hr = mediaSeeking_->SetPositions(&next, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                   AM_SEEKING_NoPositioning);
+    if (mediaControl_)
+        (void)mediaControl_->StopWhenReady();
+    return hr;
+}
+
+HRESULT CVideoCapture::StepForward()
+{
+    return Step(true);
+}
+
+HRESULT CVideoCapture::StepBackward()
+{
+    return Step(false);
+}
+
+HRESULT CVideoCapture::SaveFrame(int userChosen)
+{
+    if (mode_ != 0 || !opened_ || !sampleGrabber_ || !mediaControl_)
+        return VFW_E_WRONG_STATE;
+
+    const int rows = std::abs(callback_.height);
+    kadrix::unique_hbitmap frame(::CreateBitmap(callback_.width, rows, 1, 32, nullptr));
+    kadrix::unique_hdc memory;
+    {
+        const kadrix::window_dc screen(nullptr);
+        memory.reset(::CreateCompatibleDC(screen.get()));
+    }
+    if (!frame || !memory)
+        return E_OUTOFMEMORY;
+    ::SetStretchBltMode(memory.get(), HALFTONE);
+    HRESULT hr = S_OK;
+    {
+        const kadrix::select_object selected(memory.get(), frame.get());
+        callback_.targetDC = memory.get();
+        ::InterlockedExchange(&callback_.delivered, 0);
+        (void)sampleGrabber_->SetCallback(&callback_, 1);
+
+        hr = mediaControl_->Run();
+        if (SUCCEEDED(hr)) {
+            // The one-shot grabber ends the stream after the first sample. A
+            // decoder that never delivers must not hold this thread for good.
+            const HRESULT waited = WaitForGraph(kadrix::kFrameWaitMs);
+            (void)StopAndRewind();
+            if (callback_.delivered)
+                hr = S_OK;
+            else if (waited == E_ABORT)
+                hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+            else
+                hr = E_FAIL; // the graph ended without a frame: nothing to store
+        }
+        // Stop has returned, so the streaming thread is done with the DC.
+        (void)sampleGrabber_->SetCallback(nullptr, 1);
+        callback_.targetDC = nullptr;
+    }
+    if (hr == S_OK)
+        WriteThumbnailStream(path_, frame.get(), userChosen);
+    return hr;
+}
