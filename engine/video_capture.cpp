@@ -85,6 +85,33 @@ com_ptr<T> QueryAs(const com_ptr<U>& from, REFIID iid)
     return result;
 }
 
+// The preview draws through the classic video renderer, offered to Render
+// before it looks for one. Left to itself, Render takes the mixing renderer,
+// which presents through DirectDraw and stays blank in a child window where
+// the display driver can't show DirectDraw surfaces in child windows (Wine's
+// under a plain X server, for one); the classic renderer draws with GDI.
+void AddPreviewRenderer(IGraphBuilder* graph)
+{
+    com_ptr<IBaseFilter> renderer;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IBaseFilter, renderer.put_void())) &&
+        renderer)
+        (void)graph->AddFilter(renderer.get(), L"Video Renderer");
+}
+
+// A clip without a picture leaves the offered renderer unconnected; it goes,
+// so that no empty video window appears.
+void RemoveIfUnconnected(IGraphBuilder* graph, const wchar_t* name)
+{
+    com_ptr<IBaseFilter> filter;
+    if (FAILED(graph->FindFilterByName(name, filter.put())) || !filter)
+        return;
+    const com_ptr<IPin> input = FindPin(filter.get(), PINDIR_INPUT, 0);
+    com_ptr<IPin> peer;
+    if (!input || FAILED(input->ConnectedTo(peer.put())) || !peer)
+        (void)graph->RemoveFilter(filter.get());
+}
+
 } // namespace
 
 com_ptr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int skip)
@@ -210,7 +237,9 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
 
     if (mode_ != 0) {
         // Whatever can be shown is shown; a clip without a picture still plays.
+        AddPreviewRenderer(graph_.get());
         (void)graph_->Render(sourcePin.get());
+        RemoveIfUnconnected(graph_.get(), L"Video Renderer");
     } else {
         const com_ptr<IPin> grabberIn = FindPin(grabberFilter_.get(), PINDIR_INPUT, 0);
         if (!grabberIn)

@@ -280,6 +280,22 @@ TEST_F(PreviewModeTest, PlaysPausesAndRewinds)
     EXPECT_EQ(capture_.GetPosition(), 0);
 }
 
+TEST_F(PreviewModeTest, ShowsTheClipInTheHostWindow)
+{
+    ASSERT_EQ(capture_.SetPosition(3 * kSecond + kSecond / 2), S_OK);
+    ASSERT_SUCCEEDED(capture_.Pause());
+    PumpFor(300);
+    // What the screen shows in the middle of the host window.
+    RECT client{};
+    ::GetClientRect(host_.get(), &client);
+    POINT centre{client.right / 2, client.bottom / 2};
+    ::ClientToScreen(host_.get(), &centre);
+    const kadrix::window_dc screen(nullptr);
+    const COLORREF shown = ::GetPixel(screen.get(), centre.x, centre.y);
+    const Rgb colour{GetRValue(shown), GetGValue(shown), GetBValue(shown)};
+    EXPECT_TRUE(Near(colour, kSegmentColours[3], 40)) << colour;
+}
+
 TEST_F(PreviewModeTest, StepsOneFrameEachWayAndNeverBelowZero)
 {
     ASSERT_EQ(capture_.SetPosition(2 * kSecond), S_OK);

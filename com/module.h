@@ -1,0 +1,98 @@
+// The server side of an in-process COM library: the module's lock count, its
+// table of creatable classes with one generic class factory each, and
+// self-registration from embedded registry scripts and a type library.
+//
+// Each DLL links its own copy of this kit, so Module::Instance() is that DLL's
+// module.
+#pragma once
+
+#include "com/registry_script.h"
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include <cstddef>
+#include <string>
+
+namespace kadrix::com {
+
+// Creates an object and queries it for riid; the object holds a module lock
+// while it lives.
+using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
+
+struct ClassEntry
+{
+    const CLSID* clsid;
+    CreateInstanceFn create;
+    UINT registryScript; // REGISTRY resource of the class's keys
+};
+
+class Module
+{
+public:
+    static Module& Instance();
+
+    // Called from DllMain on process attach. False when the module can't
+    // work (the library then refuses to load).
+    bool Attach(HINSTANCE instance, const ClassEntry* classes, std::size_t count);
+    // Called on process detach: releases the cached class factories.
+    void Detach();
+
+    HINSTANCE Handle() const noexcept { return instance_; }
+    std::wstring Path() const;
+
+    void Lock() noexcept;
+    void Unlock() noexcept;
+    LONG LockCount() const noexcept { return locks_; }
+
+    // DllCanUnloadNow: S_OK when no object or server lock is alive.
+    HRESULT CanUnloadNow() const noexcept;
+    // DllGetClassObject: unknown classes fail before anything is allocated.
+    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
+
+    // DllRegisterServer / DllUnregisterServer: the AppID script, each class's
+    // script and the type library, under the system default thread locale.
+    // The first failure ends the call.
+    HRESULT RegisterServer(UINT appIdScript, const wchar_t* appId);
+    HRESULT UnregisterServer(UINT appIdScript, const wchar_t* appId);
+
+private:
+    Module() = default;
+    ScriptReplacements Replacements(const wchar_t* appId) const;
+
+    HINSTANCE instance_ = nullptr;
+    const ClassEntry* classes_ = nullptr;
+    IUnknown* factories_[8] = {}; // cached factory per class, created on first request
+    std::size_t count_ = 0;
+    volatile LONG locks_ = 0;
+    CRITICAL_SECTION section_{};
+    bool sectionReady_ = false;
+};
+
+// Holds one module lock for as long as the object that owns it lives.
+class ModuleLock
+{
+public:
+    ModuleLock() noexcept { Module::Instance().Lock(); }
+    ~ModuleLock() { Module::Instance().Unlock(); }
+    ModuleLock(const ModuleLock&) = delete;
+    ModuleLock& operator=(const ModuleLock&) = delete;
+};
+
+// The usual creator: construct with nothrow new, query, release the
+// construction reference (a failed query frees the object on the same path).
+template <typename T>
+HRESULT CreateInstance(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    T* object = new (std::nothrow) T();
+    if (!object)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
+} // namespace kadrix::com

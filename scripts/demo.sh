@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The demo: builds Kadrix, registers Glimvex (x86 and x64) in a Wine prefix of
+# its own, associates the sample clips' extensions with it, and asks for
+# their thumbnails through the registry the way Explorer does — the 64-bit
+# way with the newer protocol, the 32-bit way with the older one. Writes a
+# contact sheet of the tiles and prints where the pictures are.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/bootstrap.sh >/dev/null
+for preset in x86 x64; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --target Glimvex kadrix-thumb >/dev/null
+done
+
+demo=$root/build/demo
+state=$demo/wine
+clips=$demo/clips
+tiles=$demo/tiles
+mkdir -p "$clips"
+rm -rf "$tiles"
+
+wine_run() { scripts/wine-run.sh "$state" "$@"; }
+winpath() { echo "Z:${1//\//\\}"; }
+
+scripts/wine-session.sh start "$state" >/dev/null
+trap 'scripts/wine-session.sh stop "$state"' EXIT
+
+# Sample clips: moving pictures with some life in them, one per container.
+clip() {
+    local name=$1 source=$2
+    shift 2
+    [ -e "$clips/$name" ] && return 0
+    ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "$source" -t 6 "$@" "$clips/$name"
+}
+clip testcard.mp4 "testsrc2=s=640x360:r=25" -c:v libx264 -pix_fmt yuv420p
+clip mandelbrot.mkv "mandelbrot=s=480x360:r=25" -c:v libx264 -pix_fmt yuv420p
+clip life.avi "life=s=320x240:r=25:mold=10:life_color=#00ff80:death_color=#204060" -c:v mjpeg -q:v 3 -pix_fmt yuvj420p
+clip bars.wmv "smptehdbars=s=640x360:r=25" -c:v wmv2 -b:v 2M
+clip gradient.mpg "gradients=s=480x360:r=25:speed=0.05" -c:v mpeg2video -q:v 3 -f vob
+clip portrait.mov "testsrc=s=240x320:r=25" -c:v libx264 -pix_fmt yuv420p
+# Every sample clip's stamp and thumbnails start afresh.
+find "$clips" -name '*:vantrel*' -delete
+
+echo "== registering Glimvex (x86 and x64)"
+for preset in x86 x64; do
+    wine_run regsvr32 /s "$(winpath "$root/build/$preset/thumbnail_handler/Glimvex.dll")"
+done
+
+# The per-extension keys Explorer looks for, in both registry views.
+provider='{e357fccd-a995-4576-b01f-234630154e96}'
+extractor='{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}'
+clsid='{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}'
+for ext in mp4 mkv avi wmv mpg mov; do
+    for view in 32 64; do
+        for key in "$provider" "$extractor"; do
+            wine_run reg add "HKCR\\.$ext\\ShellEx\\$key" /ve /d "$clsid" /f "/reg:$view" >/dev/null
+        done
+    done
+done
+
+settings() {
+    local name value
+    for pair in "$@"; do
+        name=${pair%=*}
+        value=${pair#*=}
+        wine_run reg add 'HKCU\Software\Vantrel\KadrixVuvu' /v "$name" /t REG_DWORD /d "$value" /f >/dev/null
+    done
+}
+
+videos=()
+for f in "$clips"/*; do videos+=("$(winpath "$f")"); done
+
+echo "== x64, newer protocol, 256 x 256: letterbox, frame at 40 percent"
+settings Letterbox=1 BlackBkg=0 WindowBkg=0 Glossy=0 TimeShift=1 Percent=40 Random=1 Override=0
+wine_run "$root/build/x64/tools/kadrix-thumb.exe" --protocol provider --size 256 \
+    "${videos[@]}" --out "$(winpath "$tiles/x64")" 2>/dev/null
+
+echo "== x86, older protocol, 160 x 120: black background with gloss, frame at 3 seconds"
+settings Letterbox=0 BlackBkg=1 Glossy=1 TimeShift=0 Time=3 Random=2
+wine_run "$root/build/x86/tools/kadrix-thumb.exe" --protocol extract --size 160x120 \
+    "${videos[@]}" --out "$(winpath "$tiles/x86")" 2>/dev/null
+
+sheet=$demo/contact-sheet.png
+font=(-font DejaVu-Sans -pointsize 12)
+montage "${font[@]}" -label '%t' "$tiles"/x64/*.png -tile x1 -geometry +8+8 -background '#d8d8d8' "$demo/row-x64.png"
+montage "${font[@]}" -label '%t' "$tiles"/x86/*.png -tile x1 -geometry +8+8 -background '#d8d8d8' "$demo/row-x86.png"
+convert -background '#d8d8d8' "${font[@]}" \
+    label:'x64 Explorer, thumbnail provider 256x256 - Letterbox, at 40 percent of the clip' "$demo/row-x64.png" \
+    label:'x86 program, image extractor 160x120 - black background, gloss, at 3 seconds' "$demo/row-x86.png" \
+    -gravity west -append "$sheet"
+rm -f "$demo"/row-*.png
+
+echo
+echo "Tiles:         $tiles/x64, $tiles/x86"
+echo "Contact sheet: $sheet"

@@ -1,0 +1,134 @@
+// End to end, the way Explorer goes: Glimvex registered, the extensions
+// associated in HKEY_CLASSES_ROOT, and kadrix-thumb asking for every test
+// clip's thumbnail through the registry, as a process of its own.
+#include "com/proc_address.h"
+#include "engine/stream_names.h"
+#include "support/clips.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+using namespace kadrix::test;
+
+namespace {
+
+constexpr wchar_t kClsid[] = L"{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}";
+constexpr wchar_t kProviderKey[] = L"{e357fccd-a995-4576-b01f-234630154e96}";
+constexpr wchar_t kExtractKey[] = L"{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}";
+
+struct Clip
+{
+    const wchar_t* name;
+    const wchar_t* handlerKey; // which protocol the extension is registered for
+};
+
+// One clip for each extension the setup program associates. Two of them are
+// registered for the older protocol only, so both paths are walked.
+const Clip kClips[] = {
+    {L"h264.mp4", kProviderKey},    {L"mjpeg.avi", kExtractKey},    {L"h264.mkv", kProviderKey},
+    {L"h264.mov", kProviderKey},    {L"flv1.flv", kProviderKey},    {L"wmv2.wmv", kProviderKey},
+    {L"wmv2.asf", kProviderKey},    {L"mpeg1.mpg", kProviderKey},   {L"mpeg2.mpeg", kProviderKey},
+    {L"mpeg1.mpe", kExtractKey},    {L"mpeg1.m1v", kProviderKey},   {L"mpeg2.m2v", kProviderKey},
+    {L"mpeg2.mpv2", kProviderKey},
+};
+
+std::wstring ExtensionOf(const std::wstring& name)
+{
+    return name.substr(name.find_last_of(L'.'));
+}
+
+void SetHandler(const std::wstring& extension, const wchar_t* key, bool on)
+{
+    const std::wstring path = extension + L"\\ShellEx\\" + key;
+    if (on)
+        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, kClsid,
+                          sizeof kClsid);
+    else
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, extension.c_str());
+}
+
+DWORD RunProcess(std::wstring commandLine)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info))
+        return ~0u;
+    kadrix::unique_handle process(info.hProcess), thread(info.hThread);
+    if (::WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0)
+        return ~0u;
+    DWORD code = ~0u;
+    ::GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+class EndToEndTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        module_.reset(::LoadLibraryW(L"Glimvex.dll"));
+        ASSERT_TRUE(module_);
+        using Entry = HRESULT(STDAPICALLTYPE*)();
+        ASSERT_EQ(kadrix::GetProcAddressAs<Entry>(module_.get(), "DllRegisterServer")(), S_OK);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vantrel\\KadrixVuvu"); // defaults
+        for (const Clip& clip : kClips)
+            SetHandler(ExtensionOf(clip.name), clip.handlerKey, true);
+        SetHandler(L".asx", kProviderKey, true);
+    }
+    void TearDown() override
+    {
+        for (const Clip& clip : kClips)
+            SetHandler(ExtensionOf(clip.name), clip.handlerKey, false);
+        SetHandler(L".asx", kProviderKey, false);
+        using Entry = HRESULT(STDAPICALLTYPE*)();
+        (void)kadrix::GetProcAddressAs<Entry>(module_.get(), "DllUnregisterServer")();
+    }
+
+    kadrix::unique_hmodule module_;
+    TempDir dir_;
+};
+
+TEST_F(EndToEndTest, EveryAssociatedClipGetsItsThumbnailThroughTheRegistry)
+{
+    std::wstring command = L"kadrix-thumb.exe --size 96";
+    std::vector<std::wstring> copies;
+    for (const Clip& clip : kClips) {
+        copies.push_back(CopyClip(dir_, clip.name));
+        ASSERT_FALSE(copies.back().empty()) << "missing clip";
+        command += L" \"" + copies.back() + L"\"";
+    }
+    const std::wstring tiles = dir_.file(L"tiles");
+    command += L" --out \"" + tiles + L"\"";
+    ASSERT_EQ(RunProcess(command), 0u);
+
+    for (std::size_t i = 0; i < std::size(kClips); ++i) {
+        SCOPED_TRACE(testing::Message() << "clip " << i);
+        const Picture tile = LoadPicture(tiles + L"\\" + kClips[i].name + L".png");
+        ASSERT_FALSE(tile.empty());
+        EXPECT_EQ(tile.width, 96);
+        EXPECT_EQ(tile.height, 96);
+        EXPECT_EQ(SegmentOf(tile), 0); // 1 percent in: the first segment
+        EXPECT_TRUE(FileExists(kadrix::StreamPath(copies[i], kadrix::kAutoThumbStream)));
+    }
+}
+
+TEST_F(EndToEndTest, PlaylistGetsABackgroundTileAndNoStream)
+{
+    const std::wstring playlist = CopyClip(dir_, L"playlist.asx");
+    ASSERT_FALSE(playlist.empty());
+    const std::wstring tiles = dir_.file(L"tiles");
+    ASSERT_EQ(RunProcess(L"kadrix-thumb.exe --size 64 \"" + playlist + L"\" --out \"" + tiles + L"\""),
+              0u);
+    const Picture tile = LoadPicture(tiles + L"\\playlist.asx.png");
+    ASSERT_FALSE(tile.empty());
+    EXPECT_EQ(SegmentOf(tile), 6); // the window colour alone, white here
+    EXPECT_FALSE(FileExists(kadrix::StreamPath(playlist, kadrix::kAutoThumbStream)));
+}
+
+} // namespace

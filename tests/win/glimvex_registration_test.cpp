@@ -1,0 +1,147 @@
+// Glimvex's self-registration: the keys its scripts and type library leave
+// in HKEY_CLASSES_ROOT of its own registry view, and what unregistration
+// takes away again.
+#include "com/proc_address.h"
+#include "com/unique_handle.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kClassKey[] = L"CLSID\\{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}";
+constexpr wchar_t kAppIdKey[] = L"AppID\\{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}";
+constexpr wchar_t kAppIdDllKey[] = L"AppID\\Glimvex.DLL";
+constexpr wchar_t kTypeLibKey[] = L"TypeLib\\{63106791-F71C-493E-AEFA-98DAC8A340E8}";
+constexpr wchar_t kShellKey[] =
+    L".kxtest\\ShellEx\\{e357fccd-a995-4576-b01f-234630154e96}";
+
+// This process's own view of the registry, and the other bitness's.
+constexpr REGSAM kOwnView = 0;
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+bool KeyExists(const wchar_t* path, REGSAM view = kOwnView)
+{
+    kadrix::unique_hkey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
+std::optional<std::wstring> ReadString(const std::wstring& path, const wchar_t* name = nullptr)
+{
+    wchar_t data[1024];
+    DWORD size = sizeof data;
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+class GlimvexRegistrationTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        module_.reset(::LoadLibraryW(L"Glimvex.dll"));
+        ASSERT_TRUE(module_);
+        register_ = kadrix::GetProcAddressAs<Entry>(module_.get(), "DllRegisterServer");
+        unregister_ = kadrix::GetProcAddressAs<Entry>(module_.get(), "DllUnregisterServer");
+        wchar_t path[MAX_PATH];
+        ::GetModuleFileNameW(module_.get(), path, MAX_PATH);
+        modulePath_ = path;
+        (void)unregister_(); // a clean start, whatever an earlier run left
+    }
+    void TearDown() override { (void)unregister_(); }
+
+    void ExpectRegistered() const
+    {
+        EXPECT_EQ(ReadString(kAppIdKey), L"Glimvex");
+        EXPECT_EQ(ReadString(kAppIdDllKey, L"AppID"), L"{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}");
+        EXPECT_EQ(ReadString(kClassKey), L"Vantrel Kadrix thumb extractor class");
+        const std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
+        EXPECT_EQ(ReadString(server), modulePath_);
+        EXPECT_EQ(ReadString(server, L"ThreadingModel"), L"Apartment");
+        EXPECT_EQ(ReadString(std::wstring(kTypeLibKey) + L"\\1.0"), L"Glimvex 1.0 Type Library");
+    }
+
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    kadrix::unique_hmodule module_;
+    Entry register_ = nullptr;
+    Entry unregister_ = nullptr;
+    std::wstring modulePath_;
+};
+
+TEST_F(GlimvexRegistrationTest, RegistersClassAppIdAndTypeLibraryInItsOwnView)
+{
+    ASSERT_EQ(register_(), S_OK);
+    ExpectRegistered();
+    // 64-bit Explorer loads only 64-bit servers and 32-bit programs only
+    // 32-bit ones: each build registers in its own view alone.
+    EXPECT_FALSE(KeyExists(kClassKey, kOtherView));
+}
+
+TEST_F(GlimvexRegistrationTest, RegisteringAgainReplacesTheClassKeyWhole)
+{
+    ASSERT_EQ(register_(), S_OK);
+    kadrix::unique_hkey stale;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\Stale").c_str(), 0,
+                                nullptr, 0, KEY_WRITE, nullptr, stale.put(), nullptr),
+              ERROR_SUCCESS);
+    stale.reset();
+    ASSERT_EQ(register_(), S_OK);
+    EXPECT_FALSE(KeyExists((std::wstring(kClassKey) + L"\\Stale").c_str()));
+    ExpectRegistered();
+}
+
+TEST_F(GlimvexRegistrationTest, UnregisteringLeavesSharedParentsAndShellKeys)
+{
+    kadrix::unique_hkey shell;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kShellKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                shell.put(), nullptr),
+              ERROR_SUCCESS);
+    shell.reset();
+
+    ASSERT_EQ(register_(), S_OK);
+    ASSERT_EQ(unregister_(), S_OK);
+    EXPECT_FALSE(KeyExists(kClassKey));
+    EXPECT_FALSE(KeyExists(kAppIdKey));
+    EXPECT_FALSE(KeyExists(kAppIdDllKey));
+    EXPECT_FALSE(KeyExists(kTypeLibKey));
+    EXPECT_TRUE(KeyExists(L"CLSID"));
+    EXPECT_TRUE(KeyExists(L"AppID"));
+    EXPECT_TRUE(KeyExists(kShellKey)); // the setup program's to remove
+
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".kxtest");
+}
+
+TEST_F(GlimvexRegistrationTest, Regsvr32RegistersAndUnregisters)
+{
+    auto run = [](const std::wstring& arguments) -> DWORD {
+        // regsvr32 of this process's bitness, as an installer would start it.
+        wchar_t system[MAX_PATH];
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info))
+            return ~0u;
+        kadrix::unique_handle process(info.hProcess), thread(info.hThread);
+        ::WaitForSingleObject(process.get(), 30000);
+        DWORD code = ~0u;
+        ::GetExitCodeProcess(process.get(), &code);
+        return code;
+    };
+    const std::wstring dll = L"\"" + modulePath_ + L"\"";
+    ASSERT_EQ(run(L"/s " + dll), 0u);
+    ExpectRegistered();
+    ASSERT_EQ(run(L"/u /s " + dll), 0u);
+    EXPECT_FALSE(KeyExists(kClassKey));
+    EXPECT_FALSE(KeyExists(kAppIdKey));
+}
+
+} // namespace

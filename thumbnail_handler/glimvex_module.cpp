@@ -1,0 +1,51 @@
+// Glimvex's module: the entry point, the four exports and the one class.
+#include "com/class_ids.h"
+#include "com/module.h"
+#include "engine/capture_job.h"
+#include "thumbnail_handler/my_first_glimvex.h"
+#include "thumbnail_handler/resource.h"
+
+namespace {
+
+constexpr wchar_t kAppId[] = L"{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}";
+
+const kadrix::com::ClassEntry kClasses[] = {
+    {&CLSID_MyFirstGlimvex, &kadrix::com::CreateInstance<CMyFirstGlimvex>, IDR_MYFIRSTGLIMVEX},
+};
+
+} // namespace
+
+// Records the module and nothing else: no I/O, GDI+ or COM under the loader lock.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        ::DisableThreadLibraryCalls(instance);
+        return kadrix::com::Module::Instance().Attach(instance, kClasses, std::size(kClasses));
+    }
+    if (reason == DLL_PROCESS_DETACH)
+        kadrix::com::Module::Instance().Detach();
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow()
+{
+    // A capture job that outlived its deadline still runs our code.
+    if (kadrix::LiveCaptureJobs() > 0)
+        return S_FALSE;
+    return kadrix::com::Module::Instance().CanUnloadNow();
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+{
+    return kadrix::com::Module::Instance().GetClassObject(clsid, riid, ppv);
+}
+
+STDAPI DllRegisterServer()
+{
+    return kadrix::com::Module::Instance().RegisterServer(IDR_GLIMVEX, kAppId);
+}
+
+STDAPI DllUnregisterServer()
+{
+    return kadrix::com::Module::Instance().UnregisterServer(IDR_GLIMVEX, kAppId);
+}

@@ -1,0 +1,184 @@
+#include "thumbnail_handler/my_first_glimvex.h"
+
+#include "com/unique_handle.h"
+#include "engine/capture_job.h"
+#include "engine/composition.h"
+#include "engine/settings_registry.h"
+#include "engine/stream_names.h"
+#include "engine/stream_store.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// Reads the 4-byte generation stamp. False when the stream is missing or
+// holds fewer than 4 bytes: such a stamp counts as stale and is rewritten.
+bool ReadStamp(const std::wstring& stream, DWORD* stamp)
+{
+    kadrix::unique_file file(::CreateFileW(stream.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    if (!file || ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return false;
+    DWORD read = 0;
+    return ::ReadFile(file.get(), stamp, sizeof *stamp, &read, nullptr) && read == sizeof *stamp;
+}
+
+} // namespace
+
+STDMETHODIMP CMyFirstGlimvex::QueryInterface(REFIID riid, void** ppv)
+{
+    static const QITAB interfaces[] = {
+        QITABENT(CMyFirstGlimvex, IPersistFile),
+        QITABENT(CMyFirstGlimvex, IExtractImage),
+        QITABENT(CMyFirstGlimvex, IThumbnailProvider),
+        QITABENT(CMyFirstGlimvex, IInitializeWithFile),
+        {nullptr, 0},
+    };
+    return ::QISearch(this, interfaces, riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CMyFirstGlimvex::AddRef()
+{
+    return static_cast<ULONG>(++refs_);
+}
+
+STDMETHODIMP_(ULONG) CMyFirstGlimvex::Release()
+{
+    const LONG refs = --refs_;
+    if (refs == 0)
+        delete this;
+    return static_cast<ULONG>(refs);
+}
+
+STDMETHODIMP CMyFirstGlimvex::GetClassID(CLSID*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CMyFirstGlimvex::IsDirty()
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CMyFirstGlimvex::Load(LPCOLESTR fileName, DWORD)
+{
+    return SetPath(fileName);
+}
+
+STDMETHODIMP CMyFirstGlimvex::Save(LPCOLESTR, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CMyFirstGlimvex::SaveCompleted(LPCOLESTR)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CMyFirstGlimvex::GetCurFile(LPOLESTR*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CMyFirstGlimvex::Initialize(LPCWSTR filePath, DWORD)
+{
+    return SetPath(filePath);
+}
+
+// The request runs synchronously inside Extract: no E_PENDING, no
+// IEIFLAG_ASYNC, and the path buffer, priority and flags are left alone.
+STDMETHODIMP CMyFirstGlimvex::GetLocation(LPWSTR, DWORD, DWORD*, const SIZE* size, DWORD, DWORD*)
+{
+    if (!size)
+        return E_POINTER;
+    width_ = size->cx;
+    height_ = size->cy;
+    return S_OK;
+}
+
+STDMETHODIMP CMyFirstGlimvex::Extract(HBITMAP* bitmap)
+{
+    return ThumbnailRequest(bitmap);
+}
+
+STDMETHODIMP CMyFirstGlimvex::GetThumbnail(UINT cx, HBITMAP* bitmap, WTS_ALPHATYPE* alphaType)
+{
+    if (!bitmap || !alphaType)
+        return E_POINTER;
+    width_ = static_cast<int>(cx);
+    height_ = static_cast<int>(cx);
+    *alphaType = WTSAT_RGB;
+    return ThumbnailRequest(bitmap);
+}
+
+HRESULT CMyFirstGlimvex::SetPath(LPCWSTR path)
+{
+    path_[0] = L'\0';
+    if (!path)
+        return E_POINTER;
+    // A path that does not fit is refused, never cut: a cut path would name
+    // another file, and the streams would be written onto it.
+    const std::size_t length = std::wcslen(path);
+    if (length >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    std::wmemcpy(path_, path, length + 1);
+    return S_OK;
+}
+
+bool CMyFirstGlimvex::AutomaticThumbnailIsCurrent() const
+{
+    if (!StreamExists(path_, kadrix::kAutoThumbStream.data()) ||
+        !StreamExists(path_, kadrix::kStampStream.data()))
+        return false;
+    DWORD stamp = 0;
+    return ReadStamp(kadrix::StreamPath(path_, kadrix::kStampStream), &stamp) &&
+           stamp == settings_.random;
+}
+
+void CMyFirstGlimvex::WriteStamp() const
+{
+    // Not truncated: nothing longer than these 4 bytes is ever written here.
+    kadrix::unique_file file(::CreateFileW(kadrix::StreamPath(path_, kadrix::kStampStream).c_str(),
+                                           GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!file || ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return; // a read-only file or medium: the next request captures again
+    const DWORD stamp = settings_.random;
+    DWORD written = 0;
+    (void)::WriteFile(file.get(), &stamp, sizeof stamp, &written, nullptr);
+}
+
+HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
+{
+    if (!bitmap)
+        return E_POINTER;
+    *bitmap = nullptr;
+    if (path_[0] == L'\0')
+        return E_FAIL;
+
+    kadrix::ReadSettings(settings_); // values missing from the key keep their current ones
+
+    // Files in network folders are never opened.
+    std::wstring folder = path_;
+    const std::size_t slash = folder.find_last_of(L'\\');
+    folder.erase(slash == std::wstring::npos ? 0 : slash);
+    if (::PathIsNetworkPathW(folder.c_str()))
+        return E_FAIL;
+
+    std::wstring_view stream = kadrix::kAutoThumbStream;
+    if (settings_.override == 0 && StreamExists(path_, kadrix::kUserThumbStream.data())) {
+        stream = kadrix::kUserThumbStream;
+    } else if (!AutomaticThumbnailIsCurrent()) {
+        const kadrix::CapturePosition position = kadrix::CapturePositionOf(settings_);
+        // A failed capture is not the shell's concern: the tile then shows
+        // whatever automatic thumbnail there is, or the background alone.
+        (void)CaptureToStream(path_, position.value, position.scale, 0);
+        WriteStamp();
+    }
+
+    *bitmap = Compose(kadrix::StreamPath(path_, stream).c_str(), width_, height_, settings_);
+    return *bitmap ? S_OK : E_FAIL;
+}

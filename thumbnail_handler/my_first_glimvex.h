@@ -1,0 +1,63 @@
+// The thumbnail extractor: Explorer hands it a video file and asks for a
+// bitmap, over the older (IPersistFile + IExtractImage) or the newer
+// (IInitializeWithFile + IThumbnailProvider) protocol. Both end in one
+// thumbnail request.
+#pragma once
+
+#include "com/module.h"
+#include "engine/settings.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <thumbcache.h>
+#include <propsys.h>
+
+class CMyFirstGlimvex final : public IPersistFile,
+                              public IExtractImage,
+                              public IThumbnailProvider,
+                              public IInitializeWithFile
+{
+public:
+    CMyFirstGlimvex() = default;
+    CMyFirstGlimvex(const CMyFirstGlimvex&) = delete;
+    CMyFirstGlimvex& operator=(const CMyFirstGlimvex&) = delete;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IPersistFile
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP Load(LPCOLESTR fileName, DWORD mode) override;
+    STDMETHODIMP Save(LPCOLESTR fileName, BOOL remember) override;
+    STDMETHODIMP SaveCompleted(LPCOLESTR fileName) override;
+    STDMETHODIMP GetCurFile(LPOLESTR* fileName) override;
+
+    // IExtractImage
+    STDMETHODIMP GetLocation(LPWSTR pathBuffer, DWORD pathBufferSize, DWORD* priority,
+                             const SIZE* size, DWORD colorDepth, DWORD* flags) override;
+    STDMETHODIMP Extract(HBITMAP* bitmap) override;
+
+    // IThumbnailProvider
+    STDMETHODIMP GetThumbnail(UINT cx, HBITMAP* bitmap, WTS_ALPHATYPE* alphaType) override;
+
+    // IInitializeWithFile
+    STDMETHODIMP Initialize(LPCWSTR filePath, DWORD mode) override;
+
+private:
+    ~CMyFirstGlimvex() = default;
+
+    HRESULT SetPath(LPCWSTR path);
+    HRESULT ThumbnailRequest(HBITMAP* bitmap);
+    bool AutomaticThumbnailIsCurrent() const;
+    void WriteStamp() const;
+
+    kadrix::com::ModuleLock moduleLock_;
+    LONG refs_ = 1; // apartment-threaded: called on one thread only
+    int width_ = 0;
+    int height_ = 0;
+    wchar_t path_[MAX_PATH] = {};
+    kadrix::ThumbnailSettings settings_;
+};
