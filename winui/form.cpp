@@ -1,0 +1,376 @@
+#include "winui/form.h"
+
+#include "winui/application.h"
+#include "winui/error.h"
+
+#include <commctrl.h>
+
+namespace kadrix::winui {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"KadrixForm";
+constexpr wchar_t kContainerClass[] = L"KadrixContainer";
+
+HINSTANCE Module() { return ::GetModuleHandleW(nullptr); }
+
+// The control a notification is about.
+HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        return reinterpret_cast<HWND>(lParam);
+    case WM_NOTIFY:
+        return reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+    case WM_DRAWITEM:
+        return wParam ? reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem : nullptr;
+    default:
+        (void)wParam;
+        return nullptr;
+    }
+}
+
+// Pages, panels and shapes: they reflect their children's notifications and
+// let their own wrapper paint them.
+LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        LRESULT result = 0;
+        if (ReflectToControl(message, wParam, lParam, result))
+            return result;
+        if (Control* self = Control::FromHandle(window))
+            if (self->OnOwnMessage(message, wParam, lParam, result))
+                return result;
+        if (message == WM_ERASEBKGND) {
+            RECT area;
+            ::GetClientRect(window, &area);
+            ::FillRect(reinterpret_cast<HDC>(wParam), &area, ::GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+    } catch (...) {
+        HandleExceptionInWindow();
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterContainerClass()
+{
+    WNDCLASSEXW container{};
+    container.cbSize = sizeof container;
+    container.lpfnWndProc = &ContainerProc;
+    container.hInstance = Module();
+    container.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    container.lpszClassName = kContainerClass;
+    ::RegisterClassExW(&container);
+}
+
+DWORD StyleOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::Button:
+        return WS_TABSTOP | BS_PUSHBUTTON;
+    case Kind::DefaultButton:
+        return WS_TABSTOP | BS_DEFPUSHBUTTON;
+    case Kind::CheckBox:
+        return WS_TABSTOP | BS_CHECKBOX;
+    case Kind::RadioButton:
+        return WS_TABSTOP | BS_RADIOBUTTON;
+    case Kind::Label:
+        return SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+    case Kind::Edit:
+        return WS_TABSTOP | ES_AUTOHSCROLL;
+    case Kind::UpDown:
+        return UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS;
+    case Kind::TrackBar:
+        return WS_TABSTOP | TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH;
+    case Kind::Tabs:
+        return WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE;
+    case Kind::Page:
+    case Kind::Panel:
+    case Kind::Shape:
+        return WS_CLIPCHILDREN;
+    case Kind::Picture:
+        return SS_OWNERDRAW;
+    case Kind::CheckListBox:
+        return WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_SORT |
+               LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    }
+    return 0;
+}
+
+const wchar_t* ClassOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::Button:
+    case Kind::DefaultButton:
+    case Kind::CheckBox:
+    case Kind::RadioButton:
+        return WC_BUTTONW;
+    case Kind::Label:
+    case Kind::Picture:
+        return WC_STATICW;
+    case Kind::Edit:
+        return WC_EDITW;
+    case Kind::UpDown:
+        return UPDOWN_CLASSW;
+    case Kind::TrackBar:
+        return TRACKBAR_CLASSW;
+    case Kind::Tabs:
+        return WC_TABCONTROLW;
+    case Kind::Page:
+    case Kind::Panel:
+    case Kind::Shape:
+        return kContainerClass;
+    case Kind::CheckListBox:
+        return WC_LISTBOXW;
+    }
+    return WC_STATICW;
+}
+
+HFONT MakeTahoma(bool bold)
+{
+    window_dc screen(nullptr);
+    LOGFONTW font{};
+    font.lfHeight = -::MulDiv(8, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    ::lstrcpynW(font.lfFaceName, L"Tahoma", LF_FACESIZE);
+    return ::CreateFontIndirectW(&font);
+}
+
+} // namespace
+
+bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    Control* control = Control::FromHandle(NotifyingChild(message, wParam, lParam));
+    return control && control->OnReflected(message, wParam, lParam, result);
+}
+
+// --- Form
+
+Form::~Form()
+{
+    if (hwnd_ && ::IsWindow(hwnd_)) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+Form* Form::FromHandle(HWND window)
+{
+    if (!window)
+        return nullptr;
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (::lstrcmpW(className, kFormClass) != 0)
+        return nullptr;
+    return reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
+                      const ControlLayout* layout, std::size_t count)
+{
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
+                                                           ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
+        ::InitCommonControlsEx(&controls);
+        WNDCLASSEXW form{};
+        form.cbSize = sizeof form;
+        form.lpfnWndProc = &Form::WindowProc;
+        form.hInstance = Module();
+        form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        form.lpszClassName = kFormClass;
+        form.hIcon = ::LoadIconW(Module(), MAKEINTRESOURCEW(1));
+        ::RegisterClassExW(&form);
+        RegisterContainerClass();
+        return true;
+    }();
+    (void)registered;
+
+    owner_ = owner;
+    font_.reset(MakeTahoma(false));
+    boldFont_.reset(MakeTahoma(true));
+
+    // Fixed size: a caption with the system menu and minimize box, no sizing
+    // border; the frame is computed so the client area is exactly as asked.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
+                        (owner ? DS_MODALFRAME : WS_MINIMIZEBOX);
+    const DWORD exStyle = WS_EX_CONTROLPARENT | (owner ? WS_EX_DLGMODALFRAME : 0);
+    RECT frame{0, 0, clientWidth, clientHeight};
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT centreOn{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (owner)
+        ::GetWindowRect(owner, &centreOn);
+    const int x = centreOn.left + (centreOn.right - centreOn.left - width) / 2;
+    const int y = centreOn.top + (centreOn.bottom - centreOn.top - height) / 2;
+
+    hwnd_ = ::CreateWindowExW(exStyle, kFormClass, caption, style, x, y, width, height, owner,
+                              nullptr, Module(), this);
+    if (!hwnd_)
+        throw Error(L"Can't create the window");
+    for (std::size_t i = 0; i < count; ++i)
+        CreateControl(layout[i]);
+}
+
+void Form::CreateControl(const ControlLayout& item)
+{
+    HWND parent = item.parent ? FindChild(hwnd_, item.parent) : hwnd_;
+    int x = item.x, y = item.y, width = item.width, height = item.height;
+    if (item.kind == Kind::Page) {
+        // A page is a sibling above its tab control, so its controls'
+        // notifications come to the framework; PageControl::AddPage puts it
+        // over the display area once the tabs are known.
+        RECT area;
+        ::GetWindowRect(parent, &area);
+        ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&area), 2);
+        x = area.left;
+        y = area.top;
+        width = area.right - area.left;
+        height = area.bottom - area.top;
+        parent = hwnd_;
+    }
+    const bool container =
+        item.kind == Kind::Page || item.kind == Kind::Panel || item.kind == Kind::Shape;
+    DWORD style = WS_CHILD | StyleOf(item.kind) | item.style;
+    if (!(item.flags & kHidden) && item.kind != Kind::Page)
+        style |= WS_VISIBLE;
+    const DWORD exStyle = container ? WS_EX_CONTROLPARENT
+                          : (item.kind == Kind::Edit || item.kind == Kind::CheckListBox)
+                              ? WS_EX_CLIENTEDGE
+                              : 0;
+    HWND control = ::CreateWindowExW(exStyle, ClassOf(item.kind), item.text ? item.text : L"",
+                                     style, x, y, width, height, parent,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)),
+                                     Module(), nullptr);
+    if (!control)
+        throw Error(L"Can't create the control");
+    ::SendMessageW(control, WM_SETFONT,
+                   reinterpret_cast<WPARAM>((item.flags & kBold) ? boldFont_.get() : font_.get()),
+                   FALSE);
+    if (item.kind == Kind::Tabs)
+        ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form::Bind(Control& control, int id)
+{
+    if (!control.Bind(hwnd_, id, this))
+        throw Error(L"No control with the identifier " + std::to_wstring(id));
+}
+
+void Form::Show()
+{
+    OnShow();
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::UpdateWindow(hwnd_);
+}
+
+int Form::ShowModal()
+{
+    Application* application = Application::Instance();
+    modal_ = true;
+    modalResult_ = 0;
+    if (owner_)
+        ::EnableWindow(owner_, FALSE);
+    bool quit = false;
+    int quitCode = 0;
+    try {
+        Show();
+        MSG message;
+        while (modalResult_ == 0) {
+            const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+            if (got <= 0) {
+                quit = got == 0;
+                quitCode = static_cast<int>(message.wParam);
+                modalResult_ = IDCANCEL;
+                break;
+            }
+            if (application)
+                application->DispatchOne(message);
+            else {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
+        }
+    } catch (...) {
+        modalResult_ = IDCANCEL;
+        if (application)
+            application->HandleException();
+    }
+    if (owner_) {
+        ::EnableWindow(owner_, TRUE);
+        ::SetActiveWindow(owner_);
+    }
+    ::ShowWindow(hwnd_, SW_HIDE);
+    modal_ = false;
+    // The quit request belongs to the outer loop.
+    if (quit)
+        ::PostQuitMessage(quitCode);
+    return modalResult_;
+}
+
+void Form::Close()
+{
+    if (modal_) {
+        modalResult_ = IDCANCEL;
+        return;
+    }
+    ::DestroyWindow(hwnd_);
+}
+
+void Form::OnKeyUp(WORD, unsigned) {}
+
+LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_DESTROY:
+        if (Application* application = Application::Instance())
+            if (application->MainForm() == this)
+                application->Terminate();
+        break;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    Form* self = reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    // No error may leave a window procedure: it becomes the error box.
+    try {
+        LRESULT result = 0;
+        if (ReflectToControl(message, wParam, lParam, result))
+            return result;
+        result = self->HandleMessage(message, wParam, lParam);
+        if (message == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            self->hwnd_ = nullptr;
+        }
+        return result;
+    } catch (...) {
+        HandleExceptionInWindow();
+        return 0;
+    }
+}
+
+} // namespace kadrix::winui

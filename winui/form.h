@@ -1,0 +1,154 @@
+// Forms of the window framework: a top-level window whose controls are laid
+// out from a table, bound to member objects by identifier, and whose
+// controls' events are dispatched through an event table.
+#pragma once
+
+#include "com/unique_handle.h"
+#include "winui/controls.h"
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace kadrix::winui {
+
+enum class Kind
+{
+    Button,
+    DefaultButton,
+    CheckBox,
+    RadioButton,
+    Label,
+    Edit,
+    UpDown,
+    TrackBar,
+    Tabs,
+    Page, // a page of the Tabs control named as its parent
+    Panel,
+    Shape,
+    Picture,
+    CheckListBox,
+};
+
+// Modifier keys held during a key event.
+enum ShiftState : unsigned
+{
+    kShift = 1,
+    kAlt = 2,
+    kCtrl = 4,
+};
+
+enum LayoutFlags : unsigned
+{
+    kBold = 1,   // bold font
+    kHidden = 2, // created invisible
+};
+
+// One child window: `parent` is the identifier of its container, 0 for the
+// form; x, y, width and height are pixels within the parent's client area.
+struct ControlLayout
+{
+    int id;
+    int parent;
+    Kind kind;
+    const wchar_t* text;
+    int x, y, width, height;
+    DWORD style = 0; // added to the kind's own styles
+    unsigned flags = 0;
+};
+
+// An event table entry: a control, an event and the form's handler.
+template <typename Form>
+struct EventEntry
+{
+    using Handler = void (Form::*)(Control& sender);
+    using ChangingHandler = void (Form::*)(Control& sender, bool& allowChange);
+
+    constexpr EventEntry(int id, Event event, Handler handler)
+        : id(id), event(event), handler(handler)
+    {
+    }
+    constexpr EventEntry(int id, Event event, ChangingHandler handler)
+        : id(id), event(event), changing(handler)
+    {
+    }
+
+    int id;
+    Event event;
+    Handler handler = nullptr;
+    ChangingHandler changing = nullptr;
+};
+
+// Runs the handlers the table has for the control and event.
+template <typename Form, std::size_t N>
+void DispatchEvent(const EventEntry<Form> (&table)[N], Form& form, Control& sender, Event event,
+                   bool& allow)
+{
+    for (const EventEntry<Form>& entry : table) {
+        if (entry.id != sender.id() || entry.event != event)
+            continue;
+        if (entry.handler)
+            (form.*entry.handler)(sender);
+        else
+            (form.*entry.changing)(sender, allow);
+    }
+}
+
+class Form : public EventSink
+{
+public:
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    virtual ~Form();
+
+    static Form* FromHandle(HWND window);
+    HWND hwnd() const { return hwnd_; }
+
+    // Shows the form; OnShow runs first.
+    void Show();
+    // Shows the form modally over its owner until a modal result is set or
+    // the form is closed; returns the result (IDCANCEL when closed).
+    int ShowModal();
+    void SetModalResult(int result) { modalResult_ = result; }
+    // Closes the form: hides a modal form, destroys any other.
+    void Close();
+
+    // With key preview the form sees key events before the focused control.
+    bool KeyPreview() const { return keyPreview_; }
+    // Called for WM_KEYUP of the form and its controls when key preview is on.
+    virtual void OnKeyUp(WORD key, unsigned shiftState);
+
+protected:
+    Form() = default;
+
+    // Creates a fixed-size window whose client area is exactly width x height
+    // pixels, centred on the owner (or the screen), Tahoma 8, then its
+    // controls from the layout.
+    void CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
+                    const ControlLayout* layout, std::size_t count);
+    void SetKeyPreview(bool on) { keyPreview_ = on; }
+    // Binds a member object to the control with the identifier.
+    void Bind(Control& control, int id);
+
+    virtual void OnShow() {}
+    // The form's own messages; the default handles closing.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControl(const ControlLayout& item);
+
+    HWND hwnd_ = nullptr;
+    HWND owner_ = nullptr;
+    unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> font_;
+    unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> boldFont_;
+    bool keyPreview_ = false;
+    bool modal_ = false;
+    int modalResult_ = 0;
+};
+
+// Answers a child's notification by reflecting it to the child's wrapper.
+// Used by every window procedure of the framework.
+bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+} // namespace kadrix::winui
