@@ -98,6 +98,14 @@ with_audio audiofirst.wmv $small asf 1 -- -c:v wmv2 -q:v 3 -c:a wmav2
 with_audio audiofirst.mkv $small matroska 1 -- "${x264[@]}" -c:a mp2
 with_audio withaudio.avi $small avi 0 -- -c:v mjpeg -q:v 3 -pix_fmt yuvj420p -c:a pcm_s16le
 
+# Time stamps that start 20 s in: a graph that keeps time waits that long
+# before the first frame.
+if ! have late.mkv; then
+    ffmpeg -nostdin -hide_banner -loglevel error -y -i "$out/h264.mp4" -c copy \
+        -output_ts_offset 20 -f matroska "$out/.tmp-late.mkv"
+    finish late.mkv
+fi
+
 # Sound only.
 audio_only() {
     local name=$1 format=$2

@@ -162,6 +162,15 @@ TEST_F(CaptureJobTest, TheVideoStreamIsFoundBehindAnAudioStream)
     EXPECT_EQ(SegmentAt(L"audiofirst.mkv", 0.5, 1.0), 4);
 }
 
+TEST_F(CaptureJobTest, AGrabDoesNotWaitForLateTimeStamps)
+{
+    // The first frame is stamped 20 s: with a reference clock the graph would
+    // hold it until then, past the deadline.
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(SegmentAt(L"late.mkv", 0.0, 1.0), 0);
+    EXPECT_LT(::GetTickCount() - start, 3000u);
+}
+
 TEST_F(CaptureJobTest, UnplayableInputsFailFastAndWriteNothing)
 {
     for (const wchar_t* name : {L"playlist.asx", L"empty.avi", L"text.avi", L"random.mp4",
