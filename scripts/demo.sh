@@ -11,7 +11,7 @@ root=$(pwd)
 scripts/bootstrap.sh >/dev/null
 for preset in x86 x64; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target Glimvex kadrix-thumb >/dev/null
+    cmake --build --preset "$preset" --target Glimvex kadrix-thumb Zelkon >/dev/null
 done
 
 demo=$root/build/demo
@@ -48,16 +48,17 @@ for preset in x86 x64; do
     wine_run regsvr32 /s "$(winpath "$root/build/$preset/thumbnail_handler/Glimvex.dll")"
 done
 
-# The per-extension keys Explorer looks for, in both registry views.
-provider='{e357fccd-a995-4576-b01f-234630154e96}'
-extractor='{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}'
-clsid='{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}'
+# The setup program associates the extensions, as an installer would run it.
+# It registers only extensions the classes root already knows (a media
+# player would have made their keys), in both registry views.
 for ext in mp4 mkv avi wmv mpg mov; do
     for view in 32 64; do
-        for key in "$provider" "$extractor"; do
-            wine_run reg add "HKCR\\.$ext\\ShellEx\\$key" /ve /d "$clsid" /f "/reg:$view" >/dev/null
-        done
+        wine_run reg add "HKCR\\.$ext" /f "/reg:$view" >/dev/null
     done
+done
+echo "== associating the video extensions (Zelkon -register, x86 and x64)"
+for preset in x86 x64; do
+    wine_run "$root/build/$preset/setup/Zelkon.exe" -register
 done
 
 settings() {

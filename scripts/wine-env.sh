@@ -8,9 +8,21 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winealsa.drv=d;winepulse.drv=d;mscoree=d;mshtml=d"
 unset WINEARCH
 
+# Wine's own fonts (fonts-wine) into the prefix: Debian's Wine does not look
+# for them by itself, and windows laid out for Tahoma need its metrics.
+kadrix_wine_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -d "$fonts" ] && [ ! -f "$fonts/tahoma.ttf" ] && [ -f /usr/share/wine/fonts/tahoma.ttf ]; then
+        cp /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
+    fi
+}
+
 # Creates the prefix on first use. Several runs may ask at once: one builds it.
 kadrix_wine_prefix() {
-    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    if [ -f "$WINEPREFIX/system.reg" ]; then
+        kadrix_wine_fonts
+        return 0
+    fi
     mkdir -p "$KADRIX_WINE_STATE"
     (
         flock 9
@@ -25,5 +37,6 @@ kadrix_wine_prefix() {
             if ! wineserver -k >/dev/null 2>&1; then :; fi
             wineserver -w
         fi
+        kadrix_wine_fonts
     ) 9>"$KADRIX_WINE_STATE/.lock"
 }

@@ -40,6 +40,25 @@ bool SavePng(HBITMAP bitmap, const std::wstring& path)
     return GdipSaveImageToFile(image.get(), path.c_str(), &png, nullptr) == Gdiplus::Ok;
 }
 
+unique_hbitmap CaptureClientArea(HWND window)
+{
+    RECT area;
+    ::GetClientRect(window, &area);
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    window_dc screen(nullptr);
+    unique_hdc memory(::CreateCompatibleDC(screen.get()));
+    unique_hbitmap shot(::CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
+    if (!memory || !shot)
+        return {};
+    {
+        select_object selected(memory.get(), shot.get());
+        ::BitBlt(memory.get(), 0, 0, area.right, area.bottom, screen.get(), origin.x, origin.y,
+                 SRCCOPY);
+    }
+    return shot;
+}
+
 Rgb Picture::at(int x, int y) const
 {
     const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];

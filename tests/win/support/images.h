@@ -24,6 +24,8 @@ unique_hbitmap MakeTwoToneBitmap(int width, int height, Rgb top, Rgb bottom);
 
 // Saves a GDI bitmap as a PNG file for a person to look at; creates the folder.
 bool SavePng(HBITMAP bitmap, const std::wstring& path);
+// What the screen shows of a window's client area, for screenshots.
+unique_hbitmap CaptureClientArea(HWND window);
 
 // A decoded picture in 32-bit BGRA, top row first.
 struct Picture

@@ -1,0 +1,392 @@
+#include "setup/main_form.h"
+
+#include "com/class_ids.h"
+#include "setup/add_association.h"
+#include "setup/file_association.h"
+#include "setup/registry.h"
+#include "winui/application.h"
+#include "winui/text.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <iterator>
+
+namespace kadrix::setup {
+namespace {
+
+using winui::ControlLayout;
+using winui::Event;
+using winui::Kind;
+using winui::kBold;
+using winui::kHidden;
+
+enum ControlId : int
+{
+    // btn_Apply and btn_Cancel carry the dialog identifiers, so Enter and Esc
+    // press them.
+    kApply = IDOK,
+    kCancel = IDCANCEL,
+    kPageControl = 100,
+    kTabSheet1,
+    kTabSheet2,
+    kLabel1,
+    kRelative,
+    kImage1,
+    kTrackShift,
+    kShiftRelative,
+    kFixed,
+    kEditFixed,
+    kUpDownFixed,
+    kFixedDesc,
+    kOverride,
+    kLabel4,
+    kPanel1,
+    kLetterbox,
+    kBlackBkg,
+    kWindowBkg,
+    kGlossy,
+    kLabel3,
+    kShape1,
+    kImage2,
+    kLabel2,
+    kLabel5,
+    kFileTypes,
+    kButton1,
+};
+
+// Positions in pixels within each control's parent.
+const ControlLayout kLayout[] = {
+    {kPageControl, 0, Kind::Tabs, L"", 8, 8, 382, 448},
+    {kTabSheet1, kPageControl, Kind::Page, L"Appearance", 0, 0, 0, 0},
+    {kTabSheet2, kPageControl, Kind::Page, L"File types", 0, 0, 0, 0},
+    {kCancel, 0, Kind::Button, L"Cancel", 234, 462, 75, 25},
+    {kApply, 0, Kind::DefaultButton, L"Apply", 315, 462, 75, 25},
+
+    {kLabel1, kTabSheet1, Kind::Label, L"Time shift", 8, 8, 56, 13, 0, kBold},
+    {kRelative, kTabSheet1, Kind::RadioButton, L"Relative", 8, 29, 65, 17, WS_GROUP},
+    {kImage1, kTabSheet1, Kind::Picture, L"", 7, 52, 360, 66},
+    {kTrackShift, kTabSheet1, Kind::TrackBar, L"", -4, 124, 382, 23},
+    {kShiftRelative, kTabSheet1, Kind::Label, L"%d% from the beginning", 127, 145, 121, 13},
+    {kFixed, kTabSheet1, Kind::RadioButton, L"Fixed", 3, 156, 65, 17},
+    {kEditFixed, kTabSheet1, Kind::Edit, L"0", 8, 179, 49, 21, WS_GROUP},
+    {kUpDownFixed, kTabSheet1, Kind::UpDown, L"", 57, 179, 17, 21},
+    {kFixedDesc, kTabSheet1, Kind::Label,
+     L"seconds from the start (or in the middle, if the clip is shorter)", 79, 182, 291, 13},
+    {kOverride, kTabSheet1, Kind::CheckBox, L"Don't use embedded thumbnail", 8, 214, 191, 17},
+    {kLabel4, kTabSheet1, Kind::Label, L"Appearance", 8, 237, 68, 13, 0, kBold},
+    {kPanel1, kTabSheet1, Kind::Panel, L"", 0, 256, 153, 97, WS_GROUP},
+    {kLetterbox, kPanel1, Kind::RadioButton, L"Letterbox", 8, 8, 97, 17, WS_GROUP},
+    {kBlackBkg, kPanel1, Kind::RadioButton, L"Black backgound", 8, 32, 105, 17},
+    {kWindowBkg, kPanel1, Kind::RadioButton, L"Window color background", 8, 55, 140, 17},
+    {kGlossy, kPanel1, Kind::CheckBox, L"Glossy", 8, 78, 97, 17, WS_GROUP},
+    {kLabel3, kTabSheet1, Kind::Label, L"Preview", 154, 237, 45, 13, 0, kBold},
+    {kShape1, kTabSheet1, Kind::Shape, L"", 154, 256, 209, 161},
+    // On the page at 192, 262 and 215, 393: within Shape1, so Label2 can
+    // show the shape through its background.
+    {kImage2, kShape1, Kind::Picture, L"", 38, 6, 128, 128},
+    {kLabel2, kShape1, Kind::Label, L"St. Petersburg.avi", 61, 137, 88, 13},
+
+    {kLabel5, kTabSheet2, Kind::Label, L"Associate Kadrix with  following video file types", 3,
+     5, 301, 13, 0, kBold},
+    {kFileTypes, kTabSheet2, Kind::CheckListBox, L"", 3, 24, 368, 393},
+    {kButton1, kTabSheet2, Kind::Button, L"Add association...", 256, -7, 107, 25, 0, kHidden},
+};
+
+const winui::EventEntry<TForm1> kEvents[] = {
+    {kApply, Event::Click, &TForm1::btn_ApplyClick},
+    {kCancel, Event::Click, &TForm1::btn_CancelClick},
+    {kPageControl, Event::Changing, &TForm1::PageControl1Changing},
+    {kRelative, Event::Click, &TForm1::radio_RelativeClick},
+    {kFixed, Event::Click, &TForm1::radio_FixedClick},
+    {kTrackShift, Event::Change, &TForm1::track_ShiftChange},
+    {kUpDownFixed, Event::Changing, &TForm1::updown_FixedChanging},
+    {kEditFixed, Event::Change, &TForm1::edit_FixedChange},
+    {kFileTypes, Event::ClickCheck, &TForm1::listbox_FileTypesClickCheck},
+    {kButton1, Event::Click, &TForm1::Button1Click},
+};
+
+constexpr AssociatedClasses kClasses{kMyFirstGlimvexClsid, kThumbTabliqClsid};
+
+// The folder of the program's executable, with a trailing delimiter.
+std::wstring ProgramFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+} // namespace
+
+void TForm1::Create()
+{
+    CreateForm(L"Kadrix Vuvu setup", 398, 495, nullptr, kLayout, std::size(kLayout));
+    SetKeyPreview(true);
+
+    Bind(PageControl1, kPageControl);
+    Bind(TabSheet1, kTabSheet1);
+    Bind(TabSheet2, kTabSheet2);
+    Bind(btn_Cancel, kCancel);
+    Bind(btn_Apply, kApply);
+    Bind(Label1, kLabel1);
+    Bind(radio_Relative, kRelative);
+    Bind(Image1, kImage1);
+    Bind(track_Shift, kTrackShift);
+    Bind(label_ShiftRelative, kShiftRelative);
+    Bind(radio_Fixed, kFixed);
+    Bind(edit_Fixed, kEditFixed);
+    Bind(updown_Fixed, kUpDownFixed);
+    Bind(label_FixedDesc, kFixedDesc);
+    Bind(check_Override, kOverride);
+    Bind(Label4, kLabel4);
+    Bind(Panel1, kPanel1);
+    Bind(radio_Letterbox, kLetterbox);
+    Bind(radio_BlackBkg, kBlackBkg);
+    Bind(radio_WindowBkg, kWindowBkg);
+    Bind(check_Glossy, kGlossy);
+    Bind(Label3, kLabel3);
+    Bind(Shape1, kShape1);
+    Bind(Image2, kImage2);
+    Bind(Label2, kLabel2);
+    Bind(Label5, kLabel5);
+    Bind(listbox_FileTypes, kFileTypes);
+    Bind(Button1, kButton1);
+
+    // The controls' initial state, which raises no events.
+    PageControl1.AddPage(TabSheet1, true);
+    // The File types tab is hidden: the user never reaches the page.
+    PageControl1.AddPage(TabSheet2, false);
+    radio_Relative.SetChecked(true);
+    track_Shift.SetRange(0, 100);
+    track_Shift.SetThumbLength(16);
+    track_Shift.SetPosition(1);
+    updown_Fixed.SetBuddy(edit_Fixed);
+    updown_Fixed.SetRange(0, 32767);
+    updown_Fixed.SetPosition(0);
+    radio_Letterbox.SetChecked(true);
+    Label2.SetTransparent(true);
+    listbox_FileTypes.SetItemHeight(13);
+    for (const wchar_t* extension : kVideoExtensions)
+        listbox_FileTypes.Add(extension);
+    loading_ = false;
+
+    FormCreate(*this);
+}
+
+void TForm1::OnControlEvent(winui::Control& sender, winui::Event event, bool& allow)
+{
+    if (!loading_)
+        winui::DispatchEvent(kEvents, *this, sender, event, allow);
+}
+
+void TForm1::OnKeyUp(WORD key, unsigned shiftState) { FormKeyUp(*this, key, shiftState); }
+
+void TForm1::FormCreate(winui::Form&)
+{
+    FirstRunValue = 1;
+    random_ = RandomTokens();
+    Shape1.SetFillColour(::GetSysColor(COLOR_WINDOW));
+    track_ShiftChange(track_Shift);
+    radio_RelativeClick(radio_Relative);
+}
+
+void TForm1::FormShow(winui::Form&)
+{
+    LoadSettings();
+}
+
+Background TForm1::PreviewBackground() const
+{
+    ThumbnailSettings settings;
+    settings.letterbox = radio_Letterbox.Checked();
+    settings.blackBkg = radio_BlackBkg.Checked();
+    settings.windowBkg = radio_WindowBkg.Checked();
+    return BackgroundOf(settings);
+}
+
+bool TForm1::LoadSettings()
+{
+    Registry registry(HKEY_CURRENT_USER);
+    const bool opened = registry.OpenKey(kSettingsKey, false);
+    if (opened) {
+        // The settings table's order: the three backgrounds before TimeShift,
+        // so of several stored 1s the last one switched on stays on.
+        for (const SettingsValue& value : kSettingsValues) {
+            if (registry.ValueExists(value.name)) {
+                const std::int32_t number = registry.ReadInteger(value.name);
+                const auto field = value.field;
+                if (field == &ThumbnailSettings::glossy)
+                    check_Glossy.SetChecked(number != 0);
+                else if (field == &ThumbnailSettings::windowBkg)
+                    radio_WindowBkg.SetChecked(number != 0);
+                else if (field == &ThumbnailSettings::blackBkg)
+                    radio_BlackBkg.SetChecked(number != 0);
+                else if (field == &ThumbnailSettings::letterbox)
+                    radio_Letterbox.SetChecked(number != 0);
+                else if (field == &ThumbnailSettings::timeShift)
+                    radio_Relative.SetChecked(number != 0);
+                else if (field == &ThumbnailSettings::percent)
+                    track_Shift.SetPosition(std::clamp(number, 0, 100));
+                else if (field == &ThumbnailSettings::time)
+                    updown_Fixed.SetPosition(static_cast<std::int16_t>(number));
+                else if (field == &ThumbnailSettings::override)
+                    check_Override.SetChecked(number != 0);
+                else if (field == &ThumbnailSettings::random)
+                    RandomValue = number;
+            }
+            if (value.field == &ThumbnailSettings::timeShift)
+                radio_Fixed.SetChecked(!radio_Relative.Checked());
+        }
+        if (registry.ValueExists(kFirstRunValue))
+            FirstRunValue = registry.ReadInteger(kFirstRunValue);
+        registry.CloseKey();
+    }
+    shift_.Loaded();
+    return opened;
+}
+
+void TForm1::SaveSettings()
+{
+    Registry registry(HKEY_CURRENT_USER);
+    // Without the key every write would land in the root: report the first
+    // value as not written instead.
+    if (!registry.OpenKey(kSettingsKey, true))
+        throw FailedToSetData(kSettingsValues[0].name);
+
+    ThumbnailSettings settings;
+    settings.glossy = check_Glossy.Checked();
+    settings.windowBkg = radio_WindowBkg.Checked();
+    settings.blackBkg = radio_BlackBkg.Checked();
+    settings.letterbox = radio_Letterbox.Checked();
+    settings.timeShift = radio_Relative.Checked();
+    settings.percent = static_cast<std::uint32_t>(track_Shift.Position());
+    settings.time = static_cast<std::uint32_t>(updown_Fixed.Position());
+    settings.override = check_Override.Checked();
+    for (const SettingsValue& value : kSettingsValues) {
+        if (value.field == &ThumbnailSettings::random) {
+            // Only a new capture position makes the cached frames stale.
+            if (shift_.ShiftChanged())
+                RandomValue = random_.Next();
+            settings.random = static_cast<std::uint32_t>(RandomValue);
+        }
+        registry.WriteInteger(value.name, static_cast<std::int32_t>(settings.*value.field));
+    }
+    registry.WriteInteger(kFirstRunValue, FirstRunValue);
+    registry.CloseKey();
+    shift_.Saved();
+}
+
+void TForm1::RegisterVideoFile(const std::wstring& extension)
+{
+    Registry registry(HKEY_CLASSES_ROOT);
+    setup::RegisterVideoFile(registry, kClasses, extension);
+}
+
+void TForm1::UnRegisterVideoFile(const std::wstring& extension)
+{
+    Registry registry(HKEY_CLASSES_ROOT);
+    setup::UnRegisterVideoFile(registry, kClasses, extension);
+}
+
+void TForm1::btn_ApplyClick(winui::Control&)
+{
+    SaveSettings();
+    FileTypesModified = false;
+}
+
+void TForm1::btn_CancelClick(winui::Control&) { Close(); }
+
+void TForm1::PageControl1Changing(winui::Control&, bool&)
+{
+    if (PageControl1.ActivePage() != &TabSheet2 || !FileTypesModified)
+        return;
+    winui::Application* application = winui::Application::Instance();
+    if (application &&
+        application->ShowMessage(hwnd(), L"Apply changes?", L"Confirm",
+                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES)
+        btn_ApplyClick(btn_Apply);
+}
+
+void TForm1::radio_RelativeClick(winui::Control&)
+{
+    shift_.RelativeClicked();
+    if (!radio_Relative.Checked())
+        return;
+    track_ShiftChange(track_Shift);
+    Image1.SetEnabled(true);
+    track_Shift.SetEnabled(true);
+    label_ShiftRelative.SetEnabled(true);
+    edit_Fixed.SetEnabled(false);
+    label_FixedDesc.SetEnabled(false);
+}
+
+void TForm1::radio_FixedClick(winui::Control&)
+{
+    if (!radio_Fixed.Checked())
+        return;
+    bool allowChange = true;
+    updown_FixedChanging(updown_Fixed, allowChange);
+    Image1.SetEnabled(false);
+    track_Shift.SetEnabled(false);
+    label_ShiftRelative.SetEnabled(false);
+    edit_Fixed.SetEnabled(true);
+    label_FixedDesc.SetEnabled(true);
+}
+
+void TForm1::track_ShiftChange(winui::Control&)
+{
+    shift_.PositionMoved();
+    const int position = track_Shift.Position();
+    wchar_t caption[64];
+    std::swprintf(caption, std::size(caption), L"%d%% from the beginning", position);
+    label_ShiftRelative.SetText(caption);
+    PreviewIndex = PreviewIndexForPercent(position);
+}
+
+void TForm1::updown_FixedChanging(winui::Control&, bool&)
+{
+    shift_.PositionMoved();
+    PreviewIndex = PreviewIndexForSeconds(updown_Fixed.Position());
+}
+
+void TForm1::edit_FixedChange(winui::Control&)
+{
+    updown_Fixed.SetPosition(winui::TextToInteger(edit_Fixed.Text()));
+}
+
+void TForm1::listbox_FileTypesClickCheck(winui::Control&) { FileTypesModified = true; }
+
+void TForm1::Button1Click(winui::Control&)
+{
+    if (!addAssociation_ || addAssociation_->ShowModal() != IDOK)
+        return;
+    std::wstring extension = addAssociation_->edit_FileType.Text();
+    if (extension.empty())
+        return;
+    if (extension.front() != L'.')
+        extension.insert(extension.begin(), L'.');
+    listbox_FileTypes.Add(extension);
+    ::InvalidateRect(listbox_FileTypes.hwnd(), nullptr, TRUE);
+}
+
+void TForm1::FormKeyUp(winui::Form&, WORD& key, unsigned)
+{
+    if (key != VK_F1)
+        return;
+    const std::wstring folder = ProgramFolder();
+    const std::wstring help = folder + L"kadlite.chm";
+    // A missing help file is not reported.
+    (void)::ShellExecuteW(hwnd(), L"open", help.c_str(), nullptr, folder.c_str(), SW_SHOW);
+}
+
+} // namespace kadrix::setup

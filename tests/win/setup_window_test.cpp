@@ -1,0 +1,400 @@
+// The setup window, created as the program creates it and driven by messages
+// under the session's display. Each test starts without the settings key.
+#include "engine/settings.h"
+#include "setup/add_association.h"
+#include "setup/main_form.h"
+#include "support/images.h"
+#include "winui/application.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+using kadrix::kSettingsKey;
+using kadrix::setup::TForm1;
+using kadrix::setup::Tform_AddAssociation;
+
+namespace {
+
+struct Box
+{
+    std::wstring text;
+    std::wstring title;
+};
+
+void Pump()
+{
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT)
+            continue;
+        if (kadrix::winui::Application* application = kadrix::winui::Application::Instance())
+            application->DispatchOne(message);
+    }
+}
+
+void DeleteSettings() { ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
+
+void StoreDword(const wchar_t* name, DWORD value)
+{
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value,
+                                sizeof value),
+              ERROR_SUCCESS);
+}
+
+void StoreString(const wchar_t* name, const std::wstring& text)
+{
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_SZ, text.c_str(),
+                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+// Every value of the settings key, as DWORDs; a value of another type shows
+// as -1 in the type check below.
+std::map<std::wstring, DWORD> StoredValues()
+{
+    std::map<std::wstring, DWORD> values;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[64];
+        DWORD nameLength = 64, type = 0, data = 0, size = sizeof data;
+        if (::RegEnumValueW(key, i, name, &nameLength, nullptr, &type,
+                            reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
+            break;
+        values[name] = type == REG_DWORD && size == 4 ? data : 0xDEADBEEF;
+    }
+    ::RegCloseKey(key);
+    return values;
+}
+
+void Click(const kadrix::winui::Control& control)
+{
+    ::SendMessageW(control.hwnd(), BM_CLICK, 0, 0);
+    Pump();
+}
+
+void Key(const kadrix::winui::Control& control, WPARAM key)
+{
+    ::SendMessageW(control.hwnd(), WM_KEYDOWN, key, 0);
+    ::SendMessageW(control.hwnd(), WM_KEYUP, key, 0xC0000000);
+    Pump();
+}
+
+void SetText(const kadrix::winui::Control& control, const wchar_t* text)
+{
+    ::SendMessageW(control.hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    Pump();
+}
+
+class SetupWindow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DeleteSettings();
+        application_.SetMessageBoxHook(
+            [this](HWND, const std::wstring& text, const std::wstring& title, UINT) {
+                boxes_.push_back({text, title});
+                return answer_;
+            });
+    }
+    void TearDown() override
+    {
+        DeleteSettings();
+        Pump();
+    }
+
+    // As the program does: create (FormCreate), then show (FormShow).
+    void Open()
+    {
+        form_.Create();
+        application_.ShowMainForm(form_);
+        Pump();
+    }
+
+    kadrix::winui::Application application_{L"Kadrix setup"};
+    TForm1 form_;
+    std::vector<Box> boxes_;
+    int answer_ = IDOK;
+};
+
+TEST_F(SetupWindow, FirstRunWithoutKeyAppliesTheDefaults)
+{
+    Open();
+    EXPECT_TRUE(boxes_.empty());
+    Click(form_.btn_Apply);
+    const std::map<std::wstring, DWORD> expected = {
+        {L"Glossy", 0}, {L"WindowBkg", 0}, {L"BlackBkg", 0}, {L"Letterbox", 1}, {L"TimeShift", 1},
+        {L"Percent", 1}, {L"Time", 0},     {L"Override", 0}, {L"Random", 0},    {L"FirstRun", 1},
+    };
+    EXPECT_EQ(StoredValues(), expected);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(SetupWindow, WindowLayout)
+{
+    Open();
+    RECT client;
+    ::GetClientRect(form_.hwnd(), &client);
+    EXPECT_EQ(client.right, 398);
+    EXPECT_EQ(client.bottom, 495);
+    wchar_t caption[64];
+    ::GetWindowTextW(form_.hwnd(), caption, 64);
+    EXPECT_STREQ(caption, L"Kadrix Vuvu setup");
+    EXPECT_EQ(form_.label_ShiftRelative.Text(), L"1% from the beginning");
+    EXPECT_EQ(TabCtrl_GetItemCount(form_.PageControl1.hwnd()), 1) << "File types tab hidden";
+    EXPECT_EQ(form_.PageControl1.ActivePage(), &form_.TabSheet1);
+    EXPECT_TRUE(form_.radio_Relative.Checked());
+    EXPECT_TRUE(form_.radio_Letterbox.Checked());
+    EXPECT_FALSE(form_.edit_Fixed.Enabled());
+    EXPECT_EQ(form_.Shape1.FillColour(), ::GetSysColor(COLOR_WINDOW));
+    EXPECT_FALSE(form_.Button1.Visible());
+    ASSERT_EQ(form_.listbox_FileTypes.Count(), 14);
+    EXPECT_EQ(form_.listbox_FileTypes.Item(0), L".asf");
+    EXPECT_EQ(form_.listbox_FileTypes.Item(13), L".wmv");
+
+    ::RedrawWindow(form_.hwnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump();
+    kadrix::unique_hbitmap shot = kadrix::test::CaptureClientArea(form_.hwnd());
+    ASSERT_TRUE(shot);
+    EXPECT_TRUE(kadrix::test::SavePng(shot.get(), KADRIX_ARTEFACTS L"/zelkon-window.png"));
+}
+
+// Keys go through the message loop, where Enter and Esc press the default
+// and the cancel button whichever control has the focus.
+void PressKey(const kadrix::winui::Control& focus, WPARAM key)
+{
+    ::SetFocus(focus.hwnd());
+    ::PostMessageW(focus.hwnd(), WM_KEYDOWN, key, 0);
+    ::PostMessageW(focus.hwnd(), WM_KEYUP, key, 0xC0000000);
+    Pump();
+}
+
+TEST_F(SetupWindow, EnterAppliesAndEscapeClosesWithoutSaving)
+{
+    Open();
+    PressKey(form_.check_Override, VK_RETURN);
+    EXPECT_EQ(StoredValues().size(), 10u);
+    EXPECT_TRUE(::IsWindow(form_.hwnd())) << "the window stays open after Apply";
+
+    Click(form_.check_Override);
+    PressKey(form_.track_Shift, VK_ESCAPE);
+    EXPECT_FALSE(::IsWindow(form_.hwnd()));
+    EXPECT_EQ(StoredValues()[L"Override"], 0u);
+}
+
+TEST_F(SetupWindow, AppearanceOnlyChangeKeepsRandom)
+{
+    StoreDword(L"Random", 12345);
+    Open();
+    Click(form_.radio_BlackBkg);
+    Click(form_.check_Glossy);
+    Click(form_.check_Override);
+    Click(form_.btn_Apply);
+    auto values = StoredValues();
+    EXPECT_EQ(values[L"Random"], 12345u);
+    EXPECT_EQ(values[L"BlackBkg"], 1u);
+    EXPECT_EQ(values[L"Letterbox"], 0u);
+    EXPECT_EQ(values[L"Glossy"], 1u);
+    EXPECT_EQ(values[L"Override"], 1u);
+}
+
+TEST_F(SetupWindow, OneTrackBarStepRenewsRandomOnce)
+{
+    StoreDword(L"Random", 12345);
+    Open();
+    Key(form_.track_Shift, VK_RIGHT);
+    EXPECT_EQ(form_.track_Shift.Position(), 2);
+    EXPECT_EQ(form_.label_ShiftRelative.Text(), L"2% from the beginning");
+    Click(form_.btn_Apply);
+    auto values = StoredValues();
+    EXPECT_EQ(values[L"Percent"], 2u);
+    const DWORD renewed = values[L"Random"];
+    EXPECT_NE(renewed, 12345u);
+    EXPECT_LE(renewed, 2147483646u);
+
+    Click(form_.btn_Apply); // nothing moved since
+    EXPECT_EQ(StoredValues()[L"Random"], renewed);
+}
+
+TEST_F(SetupWindow, RelativeToFixedAndBackRenewsRandom)
+{
+    StoreDword(L"Random", 12345);
+    Open();
+    Click(form_.radio_Fixed);
+    EXPECT_FALSE(form_.track_Shift.Enabled());
+    EXPECT_TRUE(form_.edit_Fixed.Enabled());
+    Click(form_.radio_Relative);
+    EXPECT_TRUE(form_.track_Shift.Enabled());
+    Click(form_.btn_Apply);
+    auto values = StoredValues();
+    EXPECT_NE(values[L"Random"], 12345u);
+    EXPECT_EQ(values[L"TimeShift"], 1u);
+    EXPECT_EQ(values[L"Percent"], 1u);
+}
+
+TEST_F(SetupWindow, StoredFixedTimeDisablesTheRelativeControls)
+{
+    StoreDword(L"TimeShift", 0);
+    StoreDword(L"Time", 30);
+    StoreDword(L"Percent", 250); // clamped
+    Open();
+    EXPECT_TRUE(form_.radio_Fixed.Checked());
+    EXPECT_FALSE(form_.radio_Relative.Checked());
+    EXPECT_FALSE(form_.track_Shift.Enabled());
+    EXPECT_FALSE(form_.Image1.Enabled());
+    EXPECT_FALSE(form_.label_ShiftRelative.Enabled());
+    EXPECT_TRUE(form_.edit_Fixed.Enabled());
+    EXPECT_TRUE(form_.label_FixedDesc.Enabled());
+    EXPECT_EQ(form_.updown_Fixed.Position(), 30);
+    EXPECT_EQ(form_.edit_Fixed.Text(), L"30");
+    EXPECT_EQ(form_.track_Shift.Position(), 100);
+    EXPECT_FALSE(form_.ShiftChanged());
+    EXPECT_TRUE(form_.ShiftArmed());
+}
+
+TEST_F(SetupWindow, StoredBackgroundsByPrecedence)
+{
+    StoreDword(L"WindowBkg", 1);
+    StoreDword(L"BlackBkg", 1);
+    StoreDword(L"Letterbox", 1);
+    Open();
+    EXPECT_TRUE(form_.radio_Letterbox.Checked());
+    EXPECT_FALSE(form_.radio_BlackBkg.Checked());
+    EXPECT_FALSE(form_.radio_WindowBkg.Checked());
+}
+
+TEST_F(SetupWindow, NoBackgroundStoredPreviewsTheWindowColour)
+{
+    StoreDword(L"WindowBkg", 0);
+    StoreDword(L"BlackBkg", 0);
+    StoreDword(L"Letterbox", 0);
+    Open();
+    EXPECT_FALSE(form_.radio_Letterbox.Checked() || form_.radio_BlackBkg.Checked() ||
+                 form_.radio_WindowBkg.Checked());
+    EXPECT_EQ(form_.PreviewBackground(), kadrix::Background::WindowColour);
+}
+
+TEST_F(SetupWindow, StoredValueOfAnotherTypeStopsLoadingWithAnError)
+{
+    StoreDword(L"Glossy", 1);
+    StoreString(L"BlackBkg", L"12345"); // 12 bytes
+    StoreDword(L"Percent", 50);
+    Open();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"Failed to get data for 'BlackBkg'");
+    EXPECT_EQ(boxes_[0].title, L"Kadrix setup");
+    EXPECT_TRUE(form_.check_Glossy.Checked()) << "values before it are applied";
+    EXPECT_EQ(form_.track_Shift.Position(), 1) << "values after it are not";
+}
+
+TEST_F(SetupWindow, ShortValueOfAnotherTypeIsAnInvalidDataType)
+{
+    StoreString(L"Letterbox", L"1"); // 4 bytes
+    Open();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"Invalid data type for 'Letterbox'");
+}
+
+TEST_F(SetupWindow, InvalidFixedTimeKeepsThePreviousPosition)
+{
+    Open();
+    Click(form_.radio_Fixed);
+    SetText(form_.edit_Fixed, L"24");
+    EXPECT_EQ(form_.updown_Fixed.Position(), 24);
+    EXPECT_EQ(form_.PreviewIndex, 5);
+    EXPECT_TRUE(boxes_.empty());
+
+    SetText(form_.edit_Fixed, L"12x");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"'12x' is not a valid integer value.");
+    EXPECT_EQ(boxes_[0].title, L"Kadrix setup");
+    EXPECT_EQ(form_.updown_Fixed.Position(), 24);
+
+    SetText(form_.edit_Fixed, L"");
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].text, L"'' is not a valid integer value.");
+
+    Click(form_.btn_Apply);
+    EXPECT_EQ(StoredValues()[L"Time"], 24u);
+    EXPECT_EQ(StoredValues()[L"TimeShift"], 0u);
+}
+
+TEST_F(SetupWindow, UpDownArrowsFollowTheEdit)
+{
+    StoreDword(L"Random", 7);
+    Open();
+    Click(form_.radio_Fixed);
+    SetText(form_.edit_Fixed, L"4");
+    EXPECT_EQ(form_.PreviewIndex, 1);
+    Key(form_.updown_Fixed, VK_UP);
+    EXPECT_EQ(form_.updown_Fixed.Position(), 5);
+    EXPECT_EQ(form_.edit_Fixed.Text(), L"5");
+    EXPECT_EQ(form_.PreviewIndex, 2);
+    Click(form_.btn_Apply);
+    EXPECT_EQ(StoredValues()[L"Time"], 5u);
+    EXPECT_NE(StoredValues()[L"Random"], 7u);
+}
+
+TEST_F(SetupWindow, LeavingModifiedFileTypesAsksToApply)
+{
+    Open();
+    form_.PageControl1.SetActivePage(form_.TabSheet2);
+    EXPECT_TRUE(boxes_.empty()) << "no question while File types was not the page";
+    ::SendMessageW(form_.listbox_FileTypes.hwnd(), LB_SETCURSEL, 2, 0);
+    ::SendMessageW(form_.listbox_FileTypes.hwnd(), WM_CHAR, L' ', 0);
+    EXPECT_TRUE(form_.listbox_FileTypes.Checked(2));
+    EXPECT_TRUE(form_.FileTypesModified);
+
+    answer_ = IDNO;
+    form_.PageControl1.SetActivePage(form_.TabSheet1);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"Apply changes?");
+    EXPECT_EQ(boxes_[0].title, L"Confirm");
+    EXPECT_EQ(form_.PageControl1.ActivePage(), &form_.TabSheet1) << "the change goes ahead";
+    EXPECT_TRUE(StoredValues().empty());
+
+    form_.PageControl1.SetActivePage(form_.TabSheet2);
+    answer_ = IDYES;
+    form_.PageControl1.SetActivePage(form_.TabSheet1);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(StoredValues().size(), 10u);
+    EXPECT_FALSE(form_.FileTypesModified);
+}
+
+TEST_F(SetupWindow, AddAssociationInsertsSortedAndKeepsDuplicates)
+{
+    Open();
+    Tform_AddAssociation dialog;
+    dialog.Create(form_.hwnd());
+    form_.SetAddAssociationForm(&dialog);
+
+    auto add = [&](const wchar_t* text, const kadrix::winui::Button& button) {
+        dialog.edit_FileType.SetText(text);
+        ::PostMessageW(button.hwnd(), BM_CLICK, 0, 0);
+        form_.Button1.Click();
+    };
+    add(L"mkv", dialog.Button1);
+    ASSERT_EQ(form_.listbox_FileTypes.Count(), 15);
+    EXPECT_EQ(form_.listbox_FileTypes.Item(6), L".mkv");
+    EXPECT_EQ(form_.listbox_FileTypes.Item(7), L".mkv");
+
+    add(L".ogm", dialog.Button1);
+    ASSERT_EQ(form_.listbox_FileTypes.Count(), 16);
+    EXPECT_EQ(form_.listbox_FileTypes.Item(14), L".ogm");
+
+    add(L"xyz", dialog.Button2); // cancelled
+    add(L"", dialog.Button1);    // empty
+    EXPECT_EQ(form_.listbox_FileTypes.Count(), 16);
+}
+
+} // namespace
