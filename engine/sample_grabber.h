@@ -8,13 +8,16 @@
 #include <windows.h>
 #include <dshow.h>
 
+// The formatter takes MIDL_INTERFACE for a type and spaces the pointers.
+// clang-format off
 #ifndef __ISampleGrabberCB_INTERFACE_DEFINED__
 #define __ISampleGrabberCB_INTERFACE_DEFINED__
 MIDL_INTERFACE("0579154a-2b53-4994-b0d0-e773148eff85")
 ISampleGrabberCB : public IUnknown
 {
     virtual HRESULT STDMETHODCALLTYPE SampleCB(double SampleTime, IMediaSample* pSample) = 0;
-    virtual HRESULT STDMETHODCALLTYPE BufferCB(double SampleTime, BYTE* pBuffer, LONG BufferLen) = 0;
+    virtual HRESULT STDMETHODCALLTYPE BufferCB(double SampleTime, BYTE* pBuffer,
+                                               LONG BufferLen) = 0;
 };
 #ifdef __CRT_UUID_DECL
 __CRT_UUID_DECL(ISampleGrabberCB, 0x0579154a, 0x2b53, 0x4994, 0xb0, 0xd0, 0xe7, 0x73, 0x14, 0x8e,
@@ -41,6 +44,8 @@ __CRT_UUID_DECL(ISampleGrabber, 0x6b652fff, 0x11fe, 0x4fce, 0x92, 0xad, 0x02, 0x
                 0xc7, 0x8f)
 #endif
 #endif
+
+// clang-format on
 
 namespace kadrix {
 

@@ -77,8 +77,7 @@ HRESULT ReadFrameSize(ISampleGrabber* grabber, int* width, int* height)
 
 // mingw-w64 does not tie every DirectShow interface to its IID for
 // __uuidof, so the graph's interfaces are asked for by name.
-template <typename T, typename U>
-com_ptr<T> QueryAs(const com_ptr<U>& from, REFIID iid)
+template <typename T, typename U> com_ptr<T> QueryAs(const com_ptr<U>& from, REFIID iid)
 {
     com_ptr<T> result;
     (void)from.query_to(iid, result.put_void());

@@ -20,7 +20,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     const wchar_t* clip = argv[1];
-    const int runs = argc > 2 ? std::max(1, static_cast<int>(std::wcstol(argv[2], nullptr, 10))) : 9;
+    const int runs =
+        argc > 2 ? std::max(1, static_cast<int>(std::wcstol(argv[2], nullptr, 10))) : 9;
 
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
@@ -45,8 +46,8 @@ int wmain(int argc, wchar_t** argv)
     }
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
-    std::printf("capture job: median %.1f ms, fastest %.1f ms, slowest %.1f ms (%d runs)\n",
-                median, times.front(), times.back(), runs);
+    std::printf("capture job: median %.1f ms, fastest %.1f ms, slowest %.1f ms (%d runs)\n", median,
+                times.front(), times.back(), runs);
     std::printf("median_ms=%.1f\n", median);
     return 0;
 }

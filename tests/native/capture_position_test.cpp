@@ -73,7 +73,7 @@ TEST(FrameStep, ForwardAddsOneFrameUntilTheEnd)
 {
     EXPECT_EQ(StepForwardPosition(0, kClip, 0.04), 400'000);
     EXPECT_EQ(StepForwardPosition(kSecond, kClip, 0.04), kSecond + 400'000);
-    EXPECT_EQ(StepForwardPosition(kClip, kClip, 0.04), kClip);       // at the end
+    EXPECT_EQ(StepForwardPosition(kClip, kClip, 0.04), kClip);         // at the end
     EXPECT_EQ(StepForwardPosition(kClip + 7, kClip, 0.04), kClip + 7); // beyond it
     EXPECT_EQ(StepForwardPosition(kClip - 1, kClip, 0.04), kClip - 1 + 400'000);
 }

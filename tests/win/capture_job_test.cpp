@@ -173,9 +173,9 @@ TEST_F(CaptureJobTest, AGrabDoesNotWaitForLateTimeStamps)
 
 TEST_F(CaptureJobTest, UnplayableInputsFailFastAndWriteNothing)
 {
-    for (const wchar_t* name : {L"playlist.asx", L"empty.avi", L"text.avi", L"random.mp4",
-                                L"audioonly.mp4", L"audioonly.wmv", L"cut-header.avi",
-                                L"cut-half.mp4"}) {
+    for (const wchar_t* name :
+         {L"playlist.asx", L"empty.avi", L"text.avi", L"random.mp4", L"audioonly.mp4",
+          L"audioonly.wmv", L"cut-header.avi", L"cut-half.mp4"}) {
         SCOPED_TRACE(Narrow(name));
         const std::wstring clip = CopyClip(dir_, name);
         ASSERT_FALSE(clip.empty());

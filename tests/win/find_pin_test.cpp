@@ -12,8 +12,7 @@
 namespace {
 
 // Counts references without ever freeing: the test owns every object.
-template <typename Interface>
-class Counted : public Interface
+template <typename Interface> class Counted : public Interface
 {
 public:
     STDMETHODIMP QueryInterface(REFIID, void** ppv) override

@@ -221,8 +221,9 @@ public:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"KadrixPreviewHost";
         ::RegisterClassW(&wc);
-        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"preview", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                    10, 10, 320, 240, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ =
+            ::CreateWindowExW(0, wc.lpszClassName, L"preview", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                              10, 320, 240, nullptr, nullptr, wc.hInstance, nullptr);
     }
     ~HostWindow() { ::DestroyWindow(window_); }
     HWND get() const { return window_; }

@@ -17,7 +17,8 @@ int SegmentOf(const Picture& picture)
     int bestDistance = INT_MAX;
     for (int i = 0; i < kSegments; ++i) {
         const Rgb& c = kSegmentColours[i];
-        const int distance = std::abs(c.r - seen.r) + std::abs(c.g - seen.g) + std::abs(c.b - seen.b);
+        const int distance =
+            std::abs(c.r - seen.r) + std::abs(c.g - seen.g) + std::abs(c.b - seen.b);
         if (distance < bestDistance) {
             bestDistance = distance;
             best = i;

@@ -11,8 +11,8 @@ namespace kadrix::test {
 
 // The segment colours, in order; make-clips.sh paints the same. Each segment
 // lasts one second, so the middle of the clip (4.5 s) is segment 4.
-inline constexpr Rgb kSegmentColours[] = {{255, 0, 0},   {0, 255, 0},     {0, 0, 255},
-                                          {255, 255, 0}, {0, 255, 255},   {255, 0, 255},
+inline constexpr Rgb kSegmentColours[] = {{255, 0, 0},     {0, 255, 0},     {0, 0, 255},
+                                          {255, 255, 0},   {0, 255, 255},   {255, 0, 255},
                                           {255, 255, 255}, {128, 128, 128}, {255, 128, 0}};
 inline constexpr int kSegments = 9;
 inline constexpr int kClipWidth = 160;

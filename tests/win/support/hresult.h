@@ -11,15 +11,16 @@ inline testing::AssertionResult Succeeded(HRESULT hr)
 {
     if (SUCCEEDED(hr))
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "HRESULT 0x" << std::hex << static_cast<unsigned long>(hr);
+    return testing::AssertionFailure()
+           << "HRESULT 0x" << std::hex << static_cast<unsigned long>(hr);
 }
 
 inline testing::AssertionResult Failed(HRESULT hr)
 {
     if (FAILED(hr))
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "HRESULT 0x" << std::hex << static_cast<unsigned long>(hr)
-                                       << " is a success";
+    return testing::AssertionFailure()
+           << "HRESULT 0x" << std::hex << static_cast<unsigned long>(hr) << " is a success";
 }
 
 } // namespace kadrix::test
