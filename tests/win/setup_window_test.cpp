@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <map>
 #include <optional>
@@ -303,6 +304,42 @@ TEST_F(SetupWindow, ShortValueOfAnotherTypeIsAnInvalidDataType)
     Open();
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, L"Invalid data type for 'Letterbox'");
+}
+
+// Gives the settings key a security descriptor in SDDL.
+void SecureSettings(const wchar_t* sddl)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0,
+                                WRITE_DAC | READ_CONTROL, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                       &descriptor, nullptr));
+    EXPECT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    ::LocalFree(descriptor);
+    ::RegCloseKey(key);
+}
+
+TEST_F(SetupWindow, UnwritableKeyReportsTheFirstValueAndKeepsTheChange)
+{
+    // Everyone may do anything with the key but write to it.
+    SecureSettings(L"D:(D;;KW;;;WD)(A;;KA;;;WD)");
+    Open();
+    Key(form_.track_Shift, VK_RIGHT);
+    Click(form_.btn_Apply);
+    SecureSettings(L"D:(A;;KA;;;WD)");
+
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"Failed to set data for 'Glossy'");
+    EXPECT_EQ(boxes_[0].title, L"Kadrix setup");
+    EXPECT_TRUE(form_.ShiftChanged()) << "the next Apply still renews Random";
+    EXPECT_TRUE(StoredValues().empty());
+    // Nothing landed in the root of the current user's hive instead.
+    DWORD size = 0;
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, nullptr, L"Glossy", RRF_RT_ANY, nullptr, nullptr,
+                             &size),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SetupWindow, InvalidFixedTimeKeepsThePreviousPosition)
