@@ -1,0 +1,81 @@
+#include "setup/preview.h"
+
+#include "engine/gdiplus_session.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace kadrix::setup {
+namespace {
+
+constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
+constexpr Gdiplus::ARGB kGlossTop = 0x32FFFFFF;    // white at alpha 50
+constexpr Gdiplus::ARGB kGlossBottom = 0x46FFFFFF; // white at alpha 70
+
+Gdiplus::ARGB WindowColour()
+{
+    const COLORREF c = ::GetSysColor(COLOR_WINDOW);
+    return 0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+} // namespace
+
+void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target)
+{
+    const PreviewLayout layout = LayoutPreview(mode, glossy);
+
+    Gdiplus::GpBitmap* raw = nullptr;
+    if (GdipCreateBitmapFromScan0(kPreviewSize, kPreviewSize, 0, PixelFormat24bppRGB, nullptr,
+                                  &raw) != Gdiplus::Ok)
+        return;
+    unique_gp_bitmap canvas(raw);
+    raw = nullptr;
+    GdipCreateBitmapFromHBITMAP(sample, nullptr, &raw);
+    unique_gp_bitmap picture(raw);
+
+    Gdiplus::GpGraphics* rawGraphics = nullptr;
+    if (GdipGetImageGraphicsContext(canvas.get(), &rawGraphics) != Gdiplus::Ok)
+        return;
+    unique_gp_graphics graphics(rawGraphics);
+    rawGraphics = nullptr;
+    if (GdipCreateFromHDC(target, &rawGraphics) != Gdiplus::Ok)
+        return;
+    unique_gp_graphics screen(rawGraphics);
+
+    // Unlike the handler's tiles, the picture is scaled in high quality too.
+    GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeHighQuality);
+    GdipSetCompositingQuality(graphics.get(), Gdiplus::CompositingQualityHighQuality);
+    GdipSetPixelOffsetMode(graphics.get(), Gdiplus::PixelOffsetModeHighQuality);
+
+    Gdiplus::GpSolidFill* rawBrush = nullptr;
+    GdipCreateSolidFill(mode == PreviewMode::Black ? kOpaqueBlack : WindowColour(), &rawBrush);
+    unique_gp_brush background(rawBrush);
+    GdipFillRectangleI(graphics.get(), rawBrush, 0, 0, kPreviewSize, kPreviewSize);
+    if (layout.band) {
+        GdipSetSolidFillColor(rawBrush, kOpaqueBlack);
+        GdipFillRectangle(graphics.get(), rawBrush, layout.band->x, layout.band->y,
+                          layout.band->width, layout.band->height);
+    }
+    if (picture) {
+        // Always the 150 x 113 of the samples, so the shorter fifth one
+        // fills the same rectangle.
+        const TileRect& p = layout.picture;
+        GdipDrawImageRectRect(graphics.get(), picture.get(), p.x, p.y, p.width, p.height, 0, 0, 150,
+                              113, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+    }
+
+    const Gdiplus::GpPoint from(0, 0);
+    const Gdiplus::GpPoint to(30, 80);
+    Gdiplus::GpLineGradient* rawGloss = nullptr;
+    GdipCreateLineBrushI(&from, &to, kGlossTop, kGlossBottom, Gdiplus::WrapModeTile, &rawGloss);
+    unique_gp_brush gloss(rawGloss);
+    if (layout.wedge && gloss) {
+        Gdiplus::PointF points[4];
+        for (int i = 0; i < 4; ++i)
+            points[i] = Gdiplus::PointF((*layout.wedge)[i].x, (*layout.wedge)[i].y);
+        GdipFillPolygon(graphics.get(), gloss.get(), points, 4, Gdiplus::FillModeAlternate);
+    }
+
+    GdipDrawImageI(screen.get(), canvas.get(), 0, 0);
+}
+
+} // namespace kadrix::setup
