@@ -4,6 +4,7 @@
 #include "com/proc_address.h"
 #include "engine/stream_names.h"
 #include "support/clips.h"
+#include "support/program_run.h"
 
 #include <gtest/gtest.h>
 
@@ -51,20 +52,11 @@ void SetHandler(const std::wstring& extension, const wchar_t* key, bool on)
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, extension.c_str());
 }
 
-DWORD RunProcess(std::wstring commandLine)
+// kadrix-thumb, run from beside the test as its own process.
+DWORD RunThumb(const std::wstring& arguments)
 {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info))
-        return ~0u;
-    kadrix::unique_handle process(info.hProcess), thread(info.hThread);
-    if (::WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0)
-        return ~0u;
-    DWORD code = ~0u;
-    ::GetExitCodeProcess(process.get(), &code);
-    return code;
+    const ProgramRun run = RunProgram(BesideTest(L"kadrix-thumb.exe"), arguments, {}, {}, 120000);
+    return run.finished ? run.exitCode : ~0u;
 }
 
 class EndToEndTest : public testing::Test
@@ -96,16 +88,16 @@ protected:
 
 TEST_F(EndToEndTest, EveryAssociatedClipGetsItsThumbnailThroughTheRegistry)
 {
-    std::wstring command = L"kadrix-thumb.exe --size 96";
+    std::wstring arguments = L"--size 96";
     std::vector<std::wstring> copies;
     for (const Clip& clip : kClips) {
         copies.push_back(CopyClip(dir_, clip.name));
         ASSERT_FALSE(copies.back().empty()) << "missing clip";
-        command += L" \"" + copies.back() + L"\"";
+        arguments += L" \"" + copies.back() + L"\"";
     }
     const std::wstring tiles = dir_.file(L"tiles");
-    command += L" --out \"" + tiles + L"\"";
-    ASSERT_EQ(RunProcess(command), 0u);
+    arguments += L" --out \"" + tiles + L"\"";
+    ASSERT_EQ(RunThumb(arguments), 0u);
 
     for (std::size_t i = 0; i < std::size(kClips); ++i) {
         SCOPED_TRACE(testing::Message() << "clip " << i);
@@ -123,8 +115,7 @@ TEST_F(EndToEndTest, PlaylistGetsABackgroundTileAndNoStream)
     const std::wstring playlist = CopyClip(dir_, L"playlist.asx");
     ASSERT_FALSE(playlist.empty());
     const std::wstring tiles = dir_.file(L"tiles");
-    ASSERT_EQ(RunProcess(L"kadrix-thumb.exe --size 64 \"" + playlist + L"\" --out \"" + tiles + L"\""),
-              0u);
+    ASSERT_EQ(RunThumb(L"--size 64 \"" + playlist + L"\" --out \"" + tiles + L"\""), 0u);
     const Picture tile = LoadPicture(tiles + L"\\playlist.asx.png");
     ASSERT_FALSE(tile.empty());
     EXPECT_EQ(SegmentOf(tile), 6); // the window colour alone, white here

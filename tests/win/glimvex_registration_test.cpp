@@ -3,6 +3,7 @@
 // takes away again.
 #include "com/proc_address.h"
 #include "com/unique_handle.h"
+#include "support/program_run.h"
 
 #include <gtest/gtest.h>
 
@@ -123,18 +124,10 @@ TEST_F(GlimvexRegistrationTest, Regsvr32RegistersAndUnregisters)
         // regsvr32 of this process's bitness, as an installer would start it.
         wchar_t system[MAX_PATH];
         ::GetSystemDirectoryW(system, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &info))
-            return ~0u;
-        kadrix::unique_handle process(info.hProcess), thread(info.hThread);
-        ::WaitForSingleObject(process.get(), 30000);
-        DWORD code = ~0u;
-        ::GetExitCodeProcess(process.get(), &code);
-        return code;
+        const kadrix::test::ProgramRun run =
+            kadrix::test::RunProgram(std::wstring(system) + L"\\regsvr32.exe", arguments);
+        EXPECT_TRUE(run.boxes.empty()); // /s: no message, success or failure
+        return run.finished ? run.exitCode : ~0u;
     };
     const std::wstring dll = L"\"" + modulePath_ + L"\"";
     ASSERT_EQ(run(L"/s " + dll), 0u);
