@@ -46,8 +46,14 @@ void Tform_AddAssociation::OnControlEvent(winui::Control& sender, winui::Event e
     winui::DispatchEvent(kEvents, *this, sender, event, allow);
 }
 
-void Tform_AddAssociation::Button1Click(winui::Control&) { SetModalResult(IDOK); }
+void Tform_AddAssociation::Button1Click(winui::Control&)
+{
+    SetModalResult(IDOK);
+}
 
-void Tform_AddAssociation::Button2Click(winui::Control&) { SetModalResult(IDCANCEL); }
+void Tform_AddAssociation::Button2Click(winui::Control&)
+{
+    SetModalResult(IDCANCEL);
+}
 
 } // namespace kadrix::setup

@@ -18,7 +18,7 @@ inline constexpr wchar_t kPropertySheetHandlersKey[] = L"ShellEx\\PropertySheetH
 
 // The extensions the setup program associates, sorted as its list shows them.
 inline constexpr const wchar_t* kVideoExtensions[] = {
-    L".asf", L".asx", L".avi", L".flv", L".m1v",  L".m2v", L".mkv",
+    L".asf", L".asx", L".avi", L".flv",  L".m1v", L".m2v",  L".mkv",
     L".mov", L".mp4", L".mpe", L".mpeg", L".mpg", L".mpv2", L".wmv",
 };
 

@@ -19,9 +19,9 @@ namespace {
 
 using winui::ControlLayout;
 using winui::Event;
-using winui::Kind;
 using winui::kBold;
 using winui::kHidden;
+using winui::Kind;
 
 enum ControlId : int
 {
@@ -89,8 +89,8 @@ const ControlLayout kLayout[] = {
     {kImage2, kShape1, Kind::Picture, L"", 38, 6, 128, 128},
     {kLabel2, kShape1, Kind::Label, L"St. Petersburg.avi", 61, 137, 88, 13},
 
-    {kLabel5, kTabSheet2, Kind::Label, L"Associate Kadrix with  following video file types", 3,
-     5, 301, 13, 0, kBold},
+    {kLabel5, kTabSheet2, Kind::Label, L"Associate Kadrix with  following video file types", 3, 5,
+     301, 13, 0, kBold},
     {kFileTypes, kTabSheet2, Kind::CheckListBox, L"", 3, 24, 368, 393},
     {kButton1, kTabSheet2, Kind::Button, L"Add association...", 256, -7, 107, 25, 0, kHidden},
 };
@@ -189,7 +189,10 @@ void TForm1::OnControlEvent(winui::Control& sender, winui::Event event, bool& al
         winui::DispatchEvent(kEvents, *this, sender, event, allow);
 }
 
-void TForm1::OnKeyUp(WORD key, unsigned shiftState) { FormKeyUp(*this, key, shiftState); }
+void TForm1::OnKeyUp(WORD key, unsigned shiftState)
+{
+    FormKeyUp(*this, key, shiftState);
+}
 
 void TForm1::FormCreate(winui::Form&)
 {
@@ -304,7 +307,10 @@ void TForm1::btn_ApplyClick(winui::Control&)
     FileTypesModified = false;
 }
 
-void TForm1::btn_CancelClick(winui::Control&) { Close(); }
+void TForm1::btn_CancelClick(winui::Control&)
+{
+    Close();
+}
 
 void TForm1::PageControl1Changing(winui::Control&, bool&)
 {
@@ -364,7 +370,10 @@ void TForm1::edit_FixedChange(winui::Control&)
     updown_Fixed.SetPosition(winui::TextToInteger(edit_Fixed.Text()));
 }
 
-void TForm1::listbox_FileTypesClickCheck(winui::Control&) { FileTypesModified = true; }
+void TForm1::listbox_FileTypesClickCheck(winui::Control&)
+{
+    FileTypesModified = true;
+}
 
 void TForm1::Button1Click(winui::Control&)
 {

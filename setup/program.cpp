@@ -22,8 +22,7 @@ std::wstring UncaughtErrorText(Switch command)
                            : command == Switch::Unregister ? L"while running -unregister"
                            : command == Switch::CleanCache ? L"while running -cleancache"
                                                            : L"at start";
-    return L"Error in Zelkon " + std::wstring(where) + L":\r\n" +
-           winui::CurrentExceptionMessage();
+    return L"Error in Zelkon " + std::wstring(where) + L":\r\n" + winui::CurrentExceptionMessage();
 }
 
 void RunSwitch(Switch command, TForm1& form, winui::Application& application)

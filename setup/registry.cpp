@@ -47,7 +47,8 @@ std::optional<RegistryValue> Registry::ReadValue(std::wstring_view name)
     const std::wstring valueName(name);
     DWORD type = 0;
     DWORD size = 0;
-    LSTATUS status = ::RegQueryValueExW(Current(), valueName.c_str(), nullptr, &type, nullptr, &size);
+    LSTATUS status =
+        ::RegQueryValueExW(Current(), valueName.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND)
         return std::nullopt;
     RegistryValue value;

@@ -75,7 +75,10 @@ Application::~Application()
         g_instance = nullptr;
 }
 
-Application* Application::Instance() { return g_instance; }
+Application* Application::Instance()
+{
+    return g_instance;
+}
 
 void Application::ShowMainForm(Form& mainForm)
 {
@@ -95,7 +98,10 @@ void Application::Run(Form& mainForm)
         DispatchOne(message);
 }
 
-void Application::Terminate() { ::PostQuitMessage(0); }
+void Application::Terminate()
+{
+    ::PostQuitMessage(0);
+}
 
 void Application::DispatchOne(MSG& message)
 {

@@ -80,16 +80,28 @@ Control* Control::FromHandle(HWND window)
     return window ? static_cast<Control*>(::GetPropW(window, kControlProperty)) : nullptr;
 }
 
-bool Control::Enabled() const { return ::IsWindowEnabled(hwnd_) != FALSE; }
-void Control::SetEnabled(bool enabled) { ::EnableWindow(hwnd_, enabled); }
-bool Control::Visible() const { return (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
-void Control::SetVisible(bool visible) { ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE); }
+bool Control::Enabled() const
+{
+    return ::IsWindowEnabled(hwnd_) != FALSE;
+}
+void Control::SetEnabled(bool enabled)
+{
+    ::EnableWindow(hwnd_, enabled);
+}
+bool Control::Visible() const
+{
+    return (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+void Control::SetVisible(bool visible)
+{
+    ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+}
 
 std::wstring Control::Text() const
 {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd_)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd_, text.data(),
-                                                          static_cast<int>(text.size()))));
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -98,8 +110,14 @@ void Control::SetText(std::wstring_view text)
     ::SetWindowTextW(hwnd_, std::wstring(text).c_str());
 }
 
-bool Control::OnReflected(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
-bool Control::OnOwnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+bool Control::OnReflected(UINT, WPARAM, LPARAM, LRESULT&)
+{
+    return false;
+}
+bool Control::OnOwnMessage(UINT, WPARAM, LPARAM, LRESULT&)
+{
+    return false;
+}
 
 void Control::Raise(Event event)
 {
@@ -173,7 +191,8 @@ void Label::FitText()
 {
     const std::wstring text = Text();
     window_dc dc(hwnd());
-    select_object font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd(), WM_GETFONT, 0, 0)));
+    select_object font(dc.get(),
+                       reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd(), WM_GETFONT, 0, 0)));
     SIZE extent{};
     if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent))
         return;
@@ -216,7 +235,10 @@ void UpDown::OnBound()
     position_ = static_cast<int>(::SendMessageW(hwnd(), UDM_GETPOS32, 0, 0));
 }
 
-int UpDown::Clamp(int position) const { return std::clamp(position, low_, high_); }
+int UpDown::Clamp(int position) const
+{
+    return std::clamp(position, low_, high_);
+}
 
 bool UpDown::Changing(int position)
 {
@@ -318,7 +340,10 @@ bool TrackBar::OnReflected(UINT message, WPARAM, LPARAM, LRESULT& result)
 
 // --- Containers
 
-HBRUSH Panel::Background() const { return ::GetSysColorBrush(COLOR_BTNFACE); }
+HBRUSH Panel::Background() const
+{
+    return ::GetSysColorBrush(COLOR_BTNFACE);
+}
 
 bool Panel::OnOwnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
@@ -339,7 +364,10 @@ void Shape::SetFillColour(COLORREF colour)
         ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
-HBRUSH Shape::Background() const { return brush_ ? brush_.get() : Panel::Background(); }
+HBRUSH Shape::Background() const
+{
+    return brush_ ? brush_.get() : Panel::Background();
+}
 
 void Picture::SetBitmap(unique_hbitmap bitmap)
 {
@@ -547,8 +575,7 @@ bool CheckListBox::OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& res
     return true;
 }
 
-LRESULT CALLBACK CheckListBox::SubclassProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam)
+LRESULT CALLBACK CheckListBox::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = static_cast<CheckListBox*>(FromHandle(window));
     WNDPROC original = self ? self->original_ : nullptr;

@@ -11,7 +11,10 @@ namespace {
 constexpr wchar_t kFormClass[] = L"KadrixForm";
 constexpr wchar_t kContainerClass[] = L"KadrixContainer";
 
-HINSTANCE Module() { return ::GetModuleHandleW(nullptr); }
+HINSTANCE Module()
+{
+    return ::GetModuleHandleW(nullptr);
+}
 
 // The control a notification is about.
 HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam)
@@ -248,10 +251,9 @@ void Form::CreateControl(const ControlLayout& item)
                           : (item.kind == Kind::Edit || item.kind == Kind::CheckListBox)
                               ? WS_EX_CLIENTEDGE
                               : 0;
-    HWND control = ::CreateWindowExW(exStyle, ClassOf(item.kind), item.text ? item.text : L"",
-                                     style, x, y, width, height, parent,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)),
-                                     Module(), nullptr);
+    HWND control = ::CreateWindowExW(
+        exStyle, ClassOf(item.kind), item.text ? item.text : L"", style, x, y, width, height,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), Module(), nullptr);
     if (!control)
         throw Error(L"Can't create the control");
     ::SendMessageW(control, WM_SETFONT,

@@ -58,8 +58,7 @@ struct ControlLayout
 };
 
 // An event table entry: a control, an event and the form's handler.
-template <typename Form>
-struct EventEntry
+template <typename Form> struct EventEntry
 {
     using Handler = void (Form::*)(Control& sender);
     using ChangingHandler = void (Form::*)(Control& sender, bool& allowChange);

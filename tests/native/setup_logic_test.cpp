@@ -37,7 +37,7 @@ TEST(TimeShiftFlags, CreationMovesDoNotCountButRelativeClicksDo)
 
 TEST(PreviewIndex, PercentInFifthsWithHundredInTheLast)
 {
-    const int expected[][2] = {{0, 1}, {19, 1}, {20, 2}, {39, 2}, {40, 3}, {59, 3},
+    const int expected[][2] = {{0, 1},  {19, 1}, {20, 2}, {39, 2}, {40, 3}, {59, 3},
                                {60, 4}, {79, 4}, {80, 5}, {99, 5}, {100, 5}};
     for (const auto& [percent, index] : expected)
         EXPECT_EQ(PreviewIndexForPercent(percent), index) << percent;
@@ -45,7 +45,7 @@ TEST(PreviewIndex, PercentInFifthsWithHundredInTheLast)
 
 TEST(PreviewIndex, SecondsInStepsOfFiveFromTwentyFiveOnTheLast)
 {
-    const int expected[][2] = {{0, 1},  {4, 1},  {5, 2},  {9, 2},  {10, 3},   {14, 3},
+    const int expected[][2] = {{0, 1},  {4, 1},  {5, 2},  {9, 2},  {10, 3}, {14, 3},
                                {15, 4}, {19, 4}, {20, 5}, {24, 5}, {25, 5}, {32767, 5}};
     for (const auto& [seconds, index] : expected)
         EXPECT_EQ(PreviewIndexForSeconds(seconds), index) << seconds;
@@ -108,7 +108,8 @@ TEST(ErrorText, IntegerText)
     EXPECT_EQ(ParseInteger(L"+7"), 7);
     EXPECT_EQ(ParseInteger(L"2147483647"), 2147483647);
     EXPECT_EQ(ParseInteger(L"-2147483648"), -2147483647 - 1);
-    for (const wchar_t* bad : {L"", L" ", L"-", L"12a", L"1.5", L"2147483648", L"99999999999999999999", L"4 "})
+    for (const wchar_t* bad :
+         {L"", L" ", L"-", L"12a", L"1.5", L"2147483648", L"99999999999999999999", L"4 "})
         EXPECT_FALSE(ParseInteger(bad).has_value()) << bad;
     try {
         TextToInteger(L"abc");
@@ -126,7 +127,7 @@ TEST(RegistryValues, ReadingByType)
     registry.SetString(L"k", L"text", L"avifile");
     registry.Set(L"k", L"expand", RegistryValue{ValueType::ExpandString, StringValue(L"%x%").data});
     registry.SetString(L"k", L"empty", L"");
-    registry.SetString(L"k", L"one", L"1");   // 4 bytes
+    registry.SetString(L"k", L"one", L"1");     // 4 bytes
     registry.SetString(L"k", L"twelve", L"12"); // 6 bytes
     registry.Set(L"k", L"binary", RegistryValue{ValueType::Binary, {1, 2, 3, 4}});
     ASSERT_TRUE(access.OpenKey(L"k", false));
@@ -149,5 +150,6 @@ TEST(RegistryValues, ReadingByType)
     EXPECT_EQ(message([&] { access.ReadInteger(L"one"); }), L"Invalid data type for 'one'");
     EXPECT_EQ(message([&] { access.ReadInteger(L"binary"); }), L"Invalid data type for 'binary'");
     EXPECT_EQ(message([&] { access.ReadInteger(L"twelve"); }), L"Failed to get data for 'twelve'");
-    EXPECT_EQ(message([&] { access.ReadInteger(L"missing"); }), L"Failed to get data for 'missing'");
+    EXPECT_EQ(message([&] { access.ReadInteger(L"missing"); }),
+              L"Failed to get data for 'missing'");
 }

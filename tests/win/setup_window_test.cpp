@@ -40,13 +40,16 @@ void Pump()
     }
 }
 
-void DeleteSettings() { ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
+void DeleteSettings()
+{
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+}
 
 void StoreDword(const wchar_t* name, DWORD value)
 {
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value,
-                                sizeof value),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value, sizeof value),
+        ERROR_SUCCESS);
 }
 
 void StoreString(const wchar_t* name, const std::wstring& text)
@@ -133,8 +136,8 @@ TEST_F(SetupWindow, FirstRunWithoutKeyAppliesTheDefaults)
     EXPECT_TRUE(boxes_.empty());
     Click(form_.btn_Apply);
     const std::map<std::wstring, DWORD> expected = {
-        {L"Glossy", 0}, {L"WindowBkg", 0}, {L"BlackBkg", 0}, {L"Letterbox", 1}, {L"TimeShift", 1},
-        {L"Percent", 1}, {L"Time", 0},     {L"Override", 0}, {L"Random", 0},    {L"FirstRun", 1},
+        {L"Glossy", 0},  {L"WindowBkg", 0}, {L"BlackBkg", 0}, {L"Letterbox", 1}, {L"TimeShift", 1},
+        {L"Percent", 1}, {L"Time", 0},      {L"Override", 0}, {L"Random", 0},    {L"FirstRun", 1},
     };
     EXPECT_EQ(StoredValues(), expected);
     EXPECT_TRUE(boxes_.empty());
@@ -337,9 +340,9 @@ TEST_F(SetupWindow, UnwritableKeyReportsTheFirstValueAndKeepsTheChange)
     EXPECT_TRUE(StoredValues().empty());
     // Nothing landed in the root of the current user's hive instead.
     DWORD size = 0;
-    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, nullptr, L"Glossy", RRF_RT_ANY, nullptr, nullptr,
-                             &size),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        ::RegGetValueW(HKEY_CURRENT_USER, nullptr, L"Glossy", RRF_RT_ANY, nullptr, nullptr, &size),
+        ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SetupWindow, InvalidFixedTimeKeepsThePreviousPosition)

@@ -87,9 +87,9 @@ void SetString(const std::wstring& path, const wchar_t* name, const std::wstring
 
 void SetDword(const std::wstring& path, const wchar_t* name, DWORD value)
 {
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), name, REG_DWORD, &value,
-                                sizeof value),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), name, REG_DWORD, &value, sizeof value),
+        ERROR_SUCCESS);
 }
 
 std::wstring Handler(const std::wstring& extension, const wchar_t* handlerKey)
@@ -176,9 +176,12 @@ TEST_F(CommandLine, RegisterTwiceThenUnregisterRestoresTheClassesRoot)
 
     ExpectQuietSuccess(Zelkon(L"-register"));
     // No handler: ours, nothing saved; the file type's treatment kept aside.
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asf", kExtractImageHandlerKey)), kExtractor);
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asf", kExtractImageHandlerKey), L"VLOld"), L"<none>");
-    EXPECT_TRUE(KeyExists(std::wstring(L"kadrix.test.asf\\ShellEx\\PropertySheetHandlers\\") + kSheet));
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asf", kExtractImageHandlerKey)),
+              kExtractor);
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asf", kExtractImageHandlerKey), L"VLOld"),
+              L"<none>");
+    EXPECT_TRUE(
+        KeyExists(std::wstring(L"kadrix.test.asf\\ShellEx\\PropertySheetHandlers\\") + kSheet));
     // A foreign handler: saved in "VLOld".
     for (const wchar_t* handler : {kExtractImageHandlerKey, kThumbnailProviderHandlerKey}) {
         EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", handler)), kExtractor);
@@ -187,11 +190,13 @@ TEST_F(CommandLine, RegisterTwiceThenUnregisterRestoresTheClassesRoot)
     // An empty ProgID: treatment and sheet handler in the extension key.
     EXPECT_TRUE(KeyExists(std::wstring(L".avi\\ShellEx\\PropertySheetHandlers\\") + kSheet));
     // A ProgID without key: handlers only, no key made for the ProgID.
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".flv", kThumbnailProviderHandlerKey)), kExtractor);
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".flv", kThumbnailProviderHandlerKey)),
+              kExtractor);
     EXPECT_FALSE(KeyExists(L"kadrix.test.nokey"));
 
     ExpectQuietSuccess(Zelkon(L"-register"));
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey), L"VLOld"), kForeign);
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey), L"VLOld"),
+              kForeign);
 
     ExpectQuietSuccess(Zelkon(L"-unregister"));
     const Snapshot after = ClassesSnapshot();
@@ -223,7 +228,8 @@ TEST_F(CommandLine, OnlyTheFirstParameterCounts)
     ASSERT_TRUE(WriteFileBytes(folder + L"\\thumbcache_32.db", SampleMainData(64)));
 
     ExpectQuietSuccess(Zelkon(L"-register -cleancache", {{L"LOCALAPPDATA", local.path()}}));
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey)), kExtractor);
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey)),
+              kExtractor);
     EXPECT_TRUE(FileExists(folder + L"\\thumbcache_32.db"));
     ExpectQuietSuccess(Zelkon(L"-unregister"));
 }
@@ -231,8 +237,9 @@ TEST_F(CommandLine, OnlyTheFirstParameterCounts)
 TEST_F(CommandLine, RegistryErrorEndsTheRunWithApplicationError)
 {
     // A handler key whose default value is no string.
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, Handler(L".avi", kExtractImageHandlerKey).c_str(),
-                                nullptr, REG_DWORD, "\1\0\0\0", 4),
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT,
+                                Handler(L".avi", kExtractImageHandlerKey).c_str(), nullptr,
+                                REG_DWORD, "\1\0\0\0", 4),
               ERROR_SUCCESS);
     const ProgramRun run = Zelkon(L"-register");
     EXPECT_TRUE(run.finished);
@@ -242,9 +249,12 @@ TEST_F(CommandLine, RegistryErrorEndsTheRunWithApplicationError)
     EXPECT_NE(run.boxes[0].text.find(L"Invalid data type for ''"), std::wstring::npos)
         << testing::PrintToString(run.boxes[0].text);
     // Extensions before the failing one stay registered, later ones untouched.
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey)), kExtractor);
-    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".flv", kExtractImageHandlerKey)), L"<none>");
-    ::RegDeleteKeyValueW(HKEY_CLASSES_ROOT, Handler(L".avi", kExtractImageHandlerKey).c_str(), nullptr);
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey)),
+              kExtractor);
+    EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".flv", kExtractImageHandlerKey)),
+              L"<none>");
+    ::RegDeleteKeyValueW(HKEY_CLASSES_ROOT, Handler(L".avi", kExtractImageHandlerKey).c_str(),
+                         nullptr);
     ExpectQuietSuccess(Zelkon(L"-unregister"));
 }
 
@@ -253,7 +263,9 @@ TEST_F(CommandLine, CacheCleaningDeletesFreeFilesAndReportsTheOthers)
     TempDir local;
     const std::wstring folder = local.path() + L"\\Microsoft\\Windows\\Explorer";
     ASSERT_EQ(::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr), ERROR_SUCCESS);
-    auto file = [&](const std::wstring& name) { return folder + L"\\" + name; };
+    auto file = [&](const std::wstring& name) {
+        return folder + L"\\" + name;
+    };
     for (const wchar_t* name : {L"thumbcache_32.db", L"thumbcache_96.db", L"thumbcache_idx.db",
                                 L"iconcache_32.db", L"xthumbcache_1.db"})
         ASSERT_TRUE(WriteFileBytes(file(name), SampleMainData(64)));
