@@ -165,10 +165,8 @@ TEST_F(CaptureJobTest, TheVideoStreamIsFoundBehindAnAudioStream)
 TEST_F(CaptureJobTest, AGrabDoesNotWaitForLateTimeStamps)
 {
     // The first frame is stamped 20 s: with a reference clock the graph would
-    // hold it until then, past the deadline.
-    const DWORD start = ::GetTickCount();
+    // hold it until then, past the deadline, and the job would store nothing.
     EXPECT_EQ(SegmentAt(L"late.mkv", 0.0, 1.0), 0);
-    EXPECT_LT(::GetTickCount() - start, 3000u);
 }
 
 TEST_F(CaptureJobTest, UnplayableInputsFailFastAndWriteNothing)
@@ -180,9 +178,11 @@ TEST_F(CaptureJobTest, UnplayableInputsFailFastAndWriteNothing)
         const std::wstring clip = CopyClip(dir_, name);
         ASSERT_FALSE(clip.empty());
         const Bytes mainData = ReadFileBytes(clip);
-        const DWORD start = ::GetTickCount();
-        EXPECT_FAILED(CaptureToStream(clip.c_str(), 0.5, 1.0, 0));
-        EXPECT_LT(::GetTickCount() - start, 3000u);
+        // Fast: the job fails by itself, not by running into its deadline
+        // (timing it would only measure how busy the machine is).
+        const HRESULT hr = CaptureToStream(clip.c_str(), 0.5, 1.0, 0);
+        EXPECT_FAILED(hr);
+        EXPECT_NE(hr, HRESULT_FROM_WIN32(ERROR_TIMEOUT));
         EXPECT_FALSE(FileExists(StreamPath(clip, kadrix::kAutoThumbStream)));
         EXPECT_EQ(ReadFileBytes(clip), mainData);
     }

@@ -198,11 +198,9 @@ TEST_F(GrabModeTest, OpenFailsCleanlyOnWhatHasNoPicture)
         const std::wstring clip = Clip(name);
         ASSERT_FALSE(clip.empty());
         CVideoCapture capture(nullptr, 0);
-        const DWORD start = ::GetTickCount();
         EXPECT_FAILED(capture.Open(clip.c_str()));
         EXPECT_FAILED(capture.SaveFrame(0));
         capture.Close();
-        EXPECT_LT(::GetTickCount() - start, 3000u);
         EXPECT_FALSE(FileExists(StreamPath(clip, kadrix::kAutoThumbStream)));
     }
     CVideoCapture missing(nullptr, 0);
