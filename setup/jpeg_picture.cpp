@@ -84,9 +84,8 @@ unique_hbitmap DecodeJpeg(const void* data, std::size_t size)
     return result;
 }
 
-unique_hbitmap LoadSamplePicture(HMODULE module, int index)
+unique_hbitmap LoadJpegResource(HMODULE module, const std::wstring& name)
 {
-    const std::wstring name = L"#" + std::to_wstring(index);
     HRSRC found = ::FindResourceW(module, name.c_str(), RT_RCDATA);
     HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
@@ -94,8 +93,13 @@ unique_hbitmap LoadSamplePicture(HMODULE module, int index)
         throw winui::Error(L"Resource " + name + L" not found");
     unique_hbitmap bitmap = DecodeJpeg(data, ::SizeofResource(module, found));
     if (!bitmap)
-        throw winui::Error(L"Sample picture " + name + L" is not a valid JPEG image");
+        throw winui::Error(L"Picture " + name + L" is not a valid JPEG image");
     return bitmap;
+}
+
+unique_hbitmap LoadSamplePicture(HMODULE module, int index)
+{
+    return LoadJpegResource(module, L"#" + std::to_wstring(index));
 }
 
 } // namespace kadrix::setup

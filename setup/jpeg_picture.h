@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 namespace kadrix::setup {
 
@@ -15,8 +16,11 @@ namespace kadrix::setup {
 // ends the process: libjpeg's errors come back here.
 unique_hbitmap DecodeJpeg(const void* data, std::size_t size);
 
-// Decodes the RCDATA resource "#index" of the module. Throws the window
+// Decodes the module's RCDATA resource of that name. Throws the window
 // framework's error when the resource is missing or does not decode.
+unique_hbitmap LoadJpegResource(HMODULE module, const std::wstring& name);
+
+// The preview's sample picture `index` (1 to 5): the resource "#index".
 unique_hbitmap LoadSamplePicture(HMODULE module, int index);
 
 } // namespace kadrix::setup

@@ -3,6 +3,8 @@
 #include "com/class_ids.h"
 #include "setup/add_association.h"
 #include "setup/file_association.h"
+#include "setup/jpeg_picture.h"
+#include "setup/preview.h"
 #include "setup/registry.h"
 #include "winui/application.h"
 #include "winui/text.h"
@@ -104,6 +106,10 @@ const winui::EventEntry<TForm1> kEvents[] = {
     {kTrackShift, Event::Change, &TForm1::track_ShiftChange},
     {kUpDownFixed, Event::Changing, &TForm1::updown_FixedChanging},
     {kEditFixed, Event::Change, &TForm1::edit_FixedChange},
+    {kLetterbox, Event::Click, &TForm1::check_GlossyClick},
+    {kBlackBkg, Event::Click, &TForm1::check_GlossyClick},
+    {kWindowBkg, Event::Click, &TForm1::check_GlossyClick},
+    {kGlossy, Event::Click, &TForm1::check_GlossyClick},
     {kFileTypes, Event::ClickCheck, &TForm1::listbox_FileTypesClickCheck},
     {kButton1, Event::Click, &TForm1::Button1Click},
 };
@@ -174,6 +180,7 @@ void TForm1::Create()
     updown_Fixed.SetRange(0, 32767);
     updown_Fixed.SetPosition(0);
     radio_Letterbox.SetChecked(true);
+    Image1.SetBitmap(LoadJpegResource(::GetModuleHandleW(nullptr), L"FILMSTRIP"));
     Label2.SetTransparent(true);
     listbox_FileTypes.SetItemHeight(13);
     for (const wchar_t* extension : kVideoExtensions)
@@ -357,12 +364,46 @@ void TForm1::track_ShiftChange(winui::Control&)
     std::swprintf(caption, std::size(caption), L"%d%% from the beginning", position);
     label_ShiftRelative.SetText(caption);
     PreviewIndex = PreviewIndexForPercent(position);
+    LoadPreview(PreviewIndex);
 }
 
 void TForm1::updown_FixedChanging(winui::Control&, bool&)
 {
     shift_.PositionMoved();
     PreviewIndex = PreviewIndexForSeconds(updown_Fixed.Position());
+    LoadPreview(PreviewIndex);
+}
+
+void TForm1::check_GlossyClick(winui::Control&)
+{
+    LoadPreview(PreviewIndex);
+}
+
+void TForm1::LoadPreview(int index)
+{
+    const unique_hbitmap sample = LoadSamplePicture(::GetModuleHandleW(nullptr), index);
+    const Background background = PreviewBackground();
+    const PreviewMode mode = background == Background::Letterbox ? PreviewMode::Letterbox
+                             : background == Background::Black   ? PreviewMode::Black
+                                                                 : PreviewMode::WindowColour;
+
+    // Image2's own bitmap, drawn anew each time.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kPreviewSize;
+    info.bmiHeader.biHeight = kPreviewSize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    unique_hbitmap picture(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    unique_hdc dc(::CreateCompatibleDC(nullptr));
+    if (!picture || !dc)
+        throw winui::Error(L"Out of system resources");
+    {
+        select_object selected(dc.get(), picture.get());
+        BuildThumbnail(sample.get(), check_Glossy.Checked(), mode, dc.get());
+    }
+    Image2.SetBitmap(std::move(picture));
 }
 
 void TForm1::edit_FixedChange(winui::Control&)

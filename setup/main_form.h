@@ -75,6 +75,9 @@ public:
     bool LoadSettings();
     void SaveSettings();
     void RegisterVideoFile(const std::wstring& extension);
+    // Draws sample picture `index` (1 to 5) into Image2 with the chosen
+    // background and gloss.
+    void LoadPreview(int index);
     void UnRegisterVideoFile(const std::wstring& extension);
 
     void FormCreate(winui::Form& sender);
@@ -88,6 +91,8 @@ public:
     void track_ShiftChange(winui::Control& sender);
     void updown_FixedChanging(winui::Control& sender, bool& allowChange);
     void edit_FixedChange(winui::Control& sender);
+    // Shared by the three background buttons and check_Glossy.
+    void check_GlossyClick(winui::Control& sender);
     void listbox_FileTypesClickCheck(winui::Control& sender);
     void Button1Click(winui::Control& sender);
 

@@ -1,5 +1,7 @@
 #include "setup/program.h"
 
+#include "engine/gdiplus_session.h"
+
 #include "setup/add_association.h"
 #include "setup/cache_cleaning.h"
 #include "setup/command_line.h"
@@ -62,6 +64,8 @@ std::vector<std::wstring> CommandLineParameters()
 
 int RunProgram(const std::vector<std::wstring>& parameters)
 {
+    // GDI+ serves every drawing of the appearance preview, for the whole run.
+    GdiplusSession gdiplus;
     winui::Application application(L"Kadrix setup");
     TForm1 form1;
     Tform_AddAssociation form_AddAssociation;

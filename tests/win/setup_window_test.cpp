@@ -1,5 +1,6 @@
 // The setup window, created as the program creates it and driven by messages
 // under the session's display. Each test starts without the settings key.
+#include "engine/gdiplus_session.h"
 #include "engine/settings.h"
 #include "setup/add_association.h"
 #include "setup/main_form.h"
@@ -124,6 +125,7 @@ protected:
         Pump();
     }
 
+    kadrix::GdiplusSession gdiplus_; // the program runs GDI+ for the window's life
     kadrix::winui::Application application_{L"Kadrix setup"};
     TForm1 form_;
     std::vector<Box> boxes_;
@@ -435,6 +437,62 @@ TEST_F(SetupWindow, AddAssociationInsertsSortedAndKeepsDuplicates)
     add(L"xyz", dialog.Button2); // cancelled
     add(L"", dialog.Button1);    // empty
     EXPECT_EQ(form_.listbox_FileTypes.Count(), 16);
+}
+
+// The preview as Image2 holds it, and the whole window for a person to see.
+kadrix::test::Picture PreviewOf(const TForm1& form, const wchar_t* shot)
+{
+    ::RedrawWindow(form.hwnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump();
+    kadrix::unique_hbitmap window = kadrix::test::CaptureClientArea(form.hwnd());
+    EXPECT_TRUE(kadrix::test::SavePng(window.get(), std::wstring(KADRIX_ARTEFACTS L"/") + shot));
+    return kadrix::test::PictureFromBitmap(form.Image2.Bitmap());
+}
+
+TEST_F(SetupWindow, PreviewFollowsTheLookAndTheTrackBar)
+{
+    using kadrix::test::Near;
+    using kadrix::test::Rgb;
+    const COLORREF c = ::GetSysColor(COLOR_WINDOW);
+    const Rgb window{GetRValue(c), GetGValue(c), GetBValue(c)};
+    const Rgb black{0, 0, 0};
+    Open();
+
+    // At start: letterbox, the first sample inside the band.
+    const kadrix::test::Picture first = PreviewOf(form_, L"zelkon-letterbox.png");
+    ASSERT_EQ(first.width, 128);
+    ASSERT_EQ(first.height, 128);
+    EXPECT_TRUE(Near(first.mean(0, 0, 128, 15), window, 2));
+    EXPECT_TRUE(Near(first.mean(0, 17, 128, 4), black, 2));
+    EXPECT_TRUE(Near(first.mean(0, 107, 128, 4), black, 2));
+
+    // The track bar's far end picks the fifth sample: the picture changes.
+    ::SendMessageW(form_.track_Shift.hwnd(), TBM_SETPOS, TRUE, 99);
+    Key(form_.track_Shift, VK_RIGHT);
+    ASSERT_EQ(form_.PreviewIndex, 5);
+    const kadrix::test::Picture last = PreviewOf(form_, L"zelkon-letterbox-end.png");
+    EXPECT_FALSE(Near(last.mean(4, 24, 120, 80), first.mean(4, 24, 120, 80), 8));
+
+    // Black with gloss: the wedge lights the top band.
+    Click(form_.radio_BlackBkg);
+    Click(form_.check_Glossy);
+    const kadrix::test::Picture glossy = PreviewOf(form_, L"zelkon-black-gloss.png");
+    const Rgb top = glossy.mean(20, 2, 20, 8);
+    EXPECT_GE(top.r, 40);
+    EXPECT_LE(top.r, 75);
+    EXPECT_TRUE(Near(glossy.mean(0, 116, 128, 12), black, 2)); // below the wedge
+
+    // Window colour without gloss.
+    Click(form_.radio_WindowBkg);
+    Click(form_.check_Glossy);
+    const kadrix::test::Picture plain = PreviewOf(form_, L"zelkon-window-colour.png");
+    EXPECT_TRUE(Near(plain.mean(0, 0, 128, 15), window, 2));
+    EXPECT_TRUE(Near(plain.mean(0, 113, 128, 15), window, 2));
+    EXPECT_FALSE(Near(plain.mean(0, 20, 4, 80), window, 20)); // the picture's full width
+
+    // The rectangle behind the preview keeps the colour it took at start.
+    EXPECT_EQ(form_.Shape1.FillColour(), c);
 }
 
 } // namespace
