@@ -9,8 +9,7 @@
 
 namespace kadrix {
 
-template <typename T>
-class com_ptr
+template <typename T> class com_ptr
 {
 public:
     com_ptr() noexcept = default;
@@ -59,8 +58,7 @@ public:
     void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
 
     // Null when the object does not answer the interface.
-    template <typename U>
-    com_ptr<U> try_query() const noexcept
+    template <typename U> com_ptr<U> try_query() const noexcept
     {
         com_ptr<U> result;
         if (ptr_)

@@ -75,7 +75,10 @@ private:
 class SystemThreadLocale
 {
 public:
-    SystemThreadLocale() : previous_(::GetThreadLocale()) { ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT); }
+    SystemThreadLocale() : previous_(::GetThreadLocale())
+    {
+        ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
+    }
     ~SystemThreadLocale() { ::SetThreadLocale(previous_); }
     SystemThreadLocale(const SystemThreadLocale&) = delete;
     SystemThreadLocale& operator=(const SystemThreadLocale&) = delete;
@@ -119,7 +122,8 @@ std::wstring Module::Path() const
 {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetModuleFileNameW(instance_, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            ::GetModuleFileNameW(instance_, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         if (length < path.size()) {
@@ -178,7 +182,8 @@ HRESULT Module::RegisterServer(UINT appIdScript, const wchar_t* appId)
 {
     SystemThreadLocale locale;
     const ScriptReplacements replacements = Replacements(appId);
-    HRESULT hr = RunRegistryScriptResource(instance_, appIdScript, replacements, ScriptMode::Register);
+    HRESULT hr =
+        RunRegistryScriptResource(instance_, appIdScript, replacements, ScriptMode::Register);
     if (FAILED(hr))
         return hr;
     for (std::size_t i = 0; i < count_; ++i) {

@@ -81,8 +81,7 @@ public:
 
 // The usual creator: construct with nothrow new, query, release the
 // construction reference (a failed query frees the object on the same path).
-template <typename T>
-HRESULT CreateInstance(REFIID riid, void** ppv)
+template <typename T> HRESULT CreateInstance(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;

@@ -6,8 +6,7 @@
 
 namespace kadrix {
 
-template <typename Function>
-Function GetProcAddressAs(HMODULE module, const char* name)
+template <typename Function> Function GetProcAddressAs(HMODULE module, const char* name)
 {
     using Generic = void (*)();
     return reinterpret_cast<Function>(reinterpret_cast<Generic>(::GetProcAddress(module, name)));

@@ -203,7 +203,8 @@ private:
 
     bool IsKeyword(std::wstring_view word) const
     {
-        return token_.kind == Token::Kind::Word && !token_.quoted && EqualsNoCase(token_.text, word);
+        return token_.kind == Token::Kind::Word && !token_.quoted &&
+               EqualsNoCase(token_.text, word);
     }
 
     RegistryValue Value()

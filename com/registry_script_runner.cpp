@@ -22,7 +22,8 @@ HKEY RootKey(const std::wstring& name)
         {L"HKU", L"HKEY_USERS", HKEY_USERS},
     };
     for (const Root& root : roots)
-        if (_wcsicmp(name.c_str(), root.shortName) == 0 || _wcsicmp(name.c_str(), root.longName) == 0)
+        if (_wcsicmp(name.c_str(), root.shortName) == 0 ||
+            _wcsicmp(name.c_str(), root.longName) == 0)
             return root.key;
     return nullptr;
 }
@@ -44,11 +45,13 @@ HRESULT Register(HKEY parent, const RegistryKey& key)
         (void)::RegDeleteTreeW(parent, key.name.c_str()); // gone already is fine
 
     unique_hkey opened;
-    LSTATUS status = ::RegCreateKeyExW(parent, key.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                       KEY_READ | KEY_WRITE, nullptr, opened.put(), nullptr);
+    LSTATUS status =
+        ::RegCreateKeyExW(parent, key.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_READ | KEY_WRITE, nullptr, opened.put(), nullptr);
     if (status != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(status);
-    if (key.defaultValue && (status = SetValue(opened.get(), nullptr, *key.defaultValue)) != ERROR_SUCCESS)
+    if (key.defaultValue &&
+        (status = SetValue(opened.get(), nullptr, *key.defaultValue)) != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(status);
     for (const auto& [name, value] : key.values)
         if ((status = SetValue(opened.get(), name.c_str(), value)) != ERROR_SUCCESS)
@@ -82,7 +85,8 @@ HRESULT Unregister(HKEY parent, const RegistryKey& key)
     }
 
     unique_hkey opened;
-    LSTATUS status = ::RegOpenKeyExW(parent, key.name.c_str(), 0, KEY_READ | KEY_WRITE, opened.put());
+    LSTATUS status =
+        ::RegOpenKeyExW(parent, key.name.c_str(), 0, KEY_READ | KEY_WRITE, opened.put());
     if (status == ERROR_FILE_NOT_FOUND)
         return S_OK;
     if (status != ERROR_SUCCESS)

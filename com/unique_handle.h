@@ -8,8 +8,7 @@
 namespace kadrix {
 
 // Traits: `type`, `invalid()` and `close(type)`.
-template <typename Traits>
-class unique_any
+template <typename Traits> class unique_any
 {
 public:
     using pointer = typename Traits::type;
@@ -51,8 +50,7 @@ private:
 
 namespace handle_traits {
 
-template <typename T, auto Close>
-struct null_invalid
+template <typename T, auto Close> struct null_invalid
 {
     using type = T;
     static constexpr T invalid() noexcept { return nullptr; }
@@ -66,11 +64,26 @@ struct file
     static void close(HANDLE value) noexcept { ::CloseHandle(value); }
 };
 
-inline void delete_gdi_object(HGDIOBJ object) noexcept { ::DeleteObject(object); }
-inline void delete_dc(HDC dc) noexcept { ::DeleteDC(dc); }
-inline void close_handle(HANDLE handle) noexcept { ::CloseHandle(handle); }
-inline void close_key(HKEY key) noexcept { ::RegCloseKey(key); }
-inline void free_library(HMODULE module) noexcept { ::FreeLibrary(module); }
+inline void delete_gdi_object(HGDIOBJ object) noexcept
+{
+    ::DeleteObject(object);
+}
+inline void delete_dc(HDC dc) noexcept
+{
+    ::DeleteDC(dc);
+}
+inline void close_handle(HANDLE handle) noexcept
+{
+    ::CloseHandle(handle);
+}
+inline void close_key(HKEY key) noexcept
+{
+    ::RegCloseKey(key);
+}
+inline void free_library(HMODULE module) noexcept
+{
+    ::FreeLibrary(module);
+}
 
 } // namespace handle_traits
 

@@ -93,8 +93,8 @@ HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::Thumbna
         const kadrix::TileRect& p = *layout.picture;
         GdipDrawImageRectRect(graphics.get(), source.get(), p.x, p.y, p.width, p.height, 0, 0,
                               static_cast<Gdiplus::REAL>(frameWidth),
-                              static_cast<Gdiplus::REAL>(frameHeight), Gdiplus::UnitPixel,
-                              nullptr, nullptr, nullptr);
+                              static_cast<Gdiplus::REAL>(frameHeight), Gdiplus::UnitPixel, nullptr,
+                              nullptr, nullptr);
     }
     if (layout.wedge)
         DrawGloss(graphics.get(), *layout.wedge);

@@ -48,7 +48,8 @@ bool Decode(jpeg_decompress_struct* info, const unsigned char* data, unsigned lo
     if (!*bitmap)
         return false;
 
-    const std::size_t stride = (static_cast<std::size_t>(info->output_width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t stride =
+        (static_cast<std::size_t>(info->output_width) * 3 + 3) & ~std::size_t{3};
     while (info->output_scanline < info->output_height) {
         JSAMPROW row = static_cast<unsigned char*>(bits) + stride * info->output_scanline;
         jpeg_read_scanlines(info, &row, 1);

@@ -13,12 +13,14 @@ PreviewLayout LayoutPreview(PreviewMode mode, bool glossy)
     PreviewLayout layout{std::nullopt, base, std::nullopt};
     if (mode == PreviewMode::Letterbox) {
         layout.band = base;
-        layout.picture = {2, static_cast<float>(y0 + 6), kPreviewSize - 4, static_cast<float>(h - 12)};
+        layout.picture = {2, static_cast<float>(y0 + 6), kPreviewSize - 4,
+                          static_cast<float>(h - 12)};
     }
     if (glossy) {
         if (mode == PreviewMode::Black) {
             // Fixed numbers: 0.6 and 0.08 of the tile, less half a pixel.
-            layout.wedge = GlossWedge{{{0.5f, 0.5f}, {0.5f, 76.3f}, {127.5f, 9.74f}, {127.5f, 0.5f}}};
+            layout.wedge =
+                GlossWedge{{{0.5f, 0.5f}, {0.5f, 76.3f}, {127.5f, 9.74f}, {127.5f, 0.5f}}};
         } else {
             const long double t = y0;
             auto point = [](long double x, long double y) {

@@ -60,8 +60,9 @@ struct Handler
 
 void Usage()
 {
-    std::fwprintf(stderr, L"usage: kadrix-thumb [--protocol provider|extract] [--size N | --size WxH]\n"
-                          L"                    [--dll PATH] [--clsid {CLSID}] VIDEO... --out DIR\n");
+    std::fwprintf(stderr,
+                  L"usage: kadrix-thumb [--protocol provider|extract] [--size N | --size WxH]\n"
+                  L"                    [--dll PATH] [--clsid {CLSID}] VIDEO... --out DIR\n");
 }
 
 bool ParseSize(const wchar_t* text, SIZE* size)
@@ -220,8 +221,8 @@ int Run(const Options& options)
     if (!options.dll.empty()) {
         module.reset(::LoadLibraryW(options.dll.c_str()));
         if (!module) {
-            std::fwprintf(stderr, L"kadrix-thumb: can't load %ls (error %lu)\n", options.dll.c_str(),
-                          ::GetLastError());
+            std::fwprintf(stderr, L"kadrix-thumb: can't load %ls (error %lu)\n",
+                          options.dll.c_str(), ::GetLastError());
             return 2;
         }
     }
@@ -237,7 +238,8 @@ int Run(const Options& options)
         if (SUCCEEDED(hr))
             hr = RunRequest(handler, video, options.size, &raw);
         const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         kadrix::unique_hbitmap bitmap(raw);
         handler.object.reset();
 
@@ -255,9 +257,9 @@ int Run(const Options& options)
             ++failures;
             continue;
         }
-        std::wprintf(L"%ls: %.1f ms, %ldx%ld, %ls -> %ls\n", video.c_str(), ms, info.bmWidth,
-                     info.bmHeight, handler.protocol == Protocol::Provider ? L"provider" : L"extract",
-                     png.c_str());
+        std::wprintf(
+            L"%ls: %.1f ms, %ldx%ld, %ls -> %ls\n", video.c_str(), ms, info.bmWidth, info.bmHeight,
+            handler.protocol == Protocol::Provider ? L"provider" : L"extract", png.c_str());
     }
     return failures == 0 ? 0 : 1;
 }

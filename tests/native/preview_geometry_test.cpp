@@ -43,8 +43,10 @@ TEST(PreviewGeometry, LetterboxBandIsThePictureRectangleAndThePictureShrinks)
 
 TEST(PreviewGeometry, GlossWedges)
 {
-    const GlossWedge overPicture{
-        {{0.5f, 16.28666687f}, {0.5f, 73.14266968f}, {127.5f, 23.00080109f}, {127.5f, 16.28666687f}}};
+    const GlossWedge overPicture{{{0.5f, 16.28666687f},
+                                  {0.5f, 73.14266968f},
+                                  {127.5f, 23.00080109f},
+                                  {127.5f, 16.28666687f}}};
     ExpectCorners(LayoutPreview(PreviewMode::WindowColour, true).wedge, overPicture);
     ExpectCorners(LayoutPreview(PreviewMode::Letterbox, true).wedge, overPicture);
     // Black: over the whole tile, with its two fixed depths.

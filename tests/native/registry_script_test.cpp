@@ -73,11 +73,11 @@ TEST(RegistryScript, ClassScriptWithBareGuidAndModulePath)
 
 TEST(RegistryScript, ValuesQuotesAndKeywords)
 {
-    const RegistryScript script = ParseRegistryScript(
-        L"HKCU { noremove Software { 'It''s' = s '100%% %MODULE%' "
-        L"{ val Count = d '42' val Mask = d 0x1F val 'Two words' = s '' } } }\n"
-        L"HKLM { Solo }",
-        kReplacements);
+    const RegistryScript script =
+        ParseRegistryScript(L"HKCU { noremove Software { 'It''s' = s '100%% %MODULE%' "
+                            L"{ val Count = d '42' val Mask = d 0x1F val 'Two words' = s '' } } }\n"
+                            L"HKLM { Solo }",
+                            kReplacements);
     ASSERT_EQ(script.roots.size(), 2u);
     const RegistryKey& software = script.roots[0].keys.at(0);
     EXPECT_EQ(software.removal, RegistryKey::Removal::NoRemove); // keywords ignore case
@@ -97,15 +97,15 @@ TEST(RegistryScript, ValuesQuotesAndKeywords)
 TEST(RegistryScript, BrokenScriptsAreRefused)
 {
     const wchar_t* broken[] = {
-        L"HKCR { Key ",                  // unbalanced
-        L"HKCR { Key = 'no type' }",      // value without s or d
+        L"HKCR { Key ",                    // unbalanced
+        L"HKCR { Key = 'no type' }",       // value without s or d
         L"HKCR { Key = s 'unterminated }", // string never ends
-        L"HKCR { Key = s '%NOSUCH%' }",   // unknown replacement
-        L"HKCR { Key = s '%MODULE' }",    // replacement never ends
-        L"HKCR { Key { val = s 'x' } }",  // value without name
-        L"HKCR { Key = d 'twelve' }",     // not a number
-        L"HKCR { Key = d 4294967296 }",   // too large for a DWORD
-        L"{ Key }",                       // no root
+        L"HKCR { Key = s '%NOSUCH%' }",    // unknown replacement
+        L"HKCR { Key = s '%MODULE' }",     // replacement never ends
+        L"HKCR { Key { val = s 'x' } }",   // value without name
+        L"HKCR { Key = d 'twelve' }",      // not a number
+        L"HKCR { Key = d 4294967296 }",    // too large for a DWORD
+        L"{ Key }",                        // no root
     };
     for (const wchar_t* text : broken)
         EXPECT_THROW(ParseRegistryScript(text, kReplacements), RegistryScriptError)

@@ -55,8 +55,8 @@ TEST(Settings, CapturePositionByTimeShift)
 
 TEST(Settings, ValueTableReadsEveryFieldOnceInTheHandlersOrder)
 {
-    const std::wstring order[] = {L"Glossy", L"WindowBkg", L"BlackBkg", L"Letterbox", L"TimeShift",
-                                  L"Percent", L"Time", L"Override", L"Random"};
+    const std::wstring order[] = {L"Glossy",  L"WindowBkg", L"BlackBkg", L"Letterbox", L"TimeShift",
+                                  L"Percent", L"Time",      L"Override", L"Random"};
     ASSERT_EQ(std::size(kSettingsValues), std::size(order));
     for (std::size_t i = 0; i < std::size(order); ++i)
         EXPECT_EQ(kSettingsValues[i].name, order[i]);

@@ -16,8 +16,8 @@ namespace {
 constexpr Rgb kRed{200, 40, 40};
 constexpr Rgb kBlue{40, 40, 200};
 constexpr Rgb kBlack{0, 0, 0};
-constexpr int kJpeg = 12;  // tolerance for colours that went through JPEG and scaling
-constexpr int kExact = 2;  // tolerance for plain fills
+constexpr int kJpeg = 12; // tolerance for colours that went through JPEG and scaling
+constexpr int kExact = 2; // tolerance for plain fills
 
 Rgb WindowColour()
 {
@@ -74,8 +74,8 @@ protected:
 TEST_F(CompositionTest, WindowColourFramesThePictureAboveAndBelow)
 {
     // 320 x 240 into 96 x 96: the picture at (0, 12, 96, 72).
-    const Picture t = Tile(StoreFrame(320, 240), 96, 96, Look(Background::WindowColour, false),
-                           L"window-96");
+    const Picture t =
+        Tile(StoreFrame(320, 240), 96, 96, Look(Background::WindowColour, false), L"window-96");
     ASSERT_FALSE(t.empty());
     EXPECT_COLOUR(t.mean(0, 0, 96, 11), WindowColour(), kExact);
     EXPECT_COLOUR(t.mean(0, 13, 96, 33), kRed, kJpeg); // top half of the frame on top
@@ -86,8 +86,8 @@ TEST_F(CompositionTest, WindowColourFramesThePictureAboveAndBelow)
 TEST_F(CompositionTest, LetterboxBandAndInsetPicture)
 {
     // Band (0, 6, 96, 83), picture (2, 12, 92, 72).
-    const Picture t = Tile(StoreFrame(320, 240), 96, 96, Look(Background::Letterbox, false),
-                           L"letterbox-96");
+    const Picture t =
+        Tile(StoreFrame(320, 240), 96, 96, Look(Background::Letterbox, false), L"letterbox-96");
     ASSERT_FALSE(t.empty());
     EXPECT_COLOUR(t.mean(0, 0, 96, 5), WindowColour(), kExact); // strip above the band
     EXPECT_COLOUR(t.mean(0, 7, 96, 4), kBlack, kExact);         // band above the picture
@@ -95,7 +95,7 @@ TEST_F(CompositionTest, LetterboxBandAndInsetPicture)
     EXPECT_COLOUR(t.mean(94, 13, 2, 70), kBlack, kExact);       // and right of it
     EXPECT_COLOUR(t.mean(3, 13, 90, 33), kRed, kJpeg);
     EXPECT_COLOUR(t.mean(3, 50, 90, 33), kBlue, kJpeg);
-    EXPECT_COLOUR(t.mean(0, 85, 96, 3), kBlack, kExact);        // band below the picture
+    EXPECT_COLOUR(t.mean(0, 85, 96, 3), kBlack, kExact);         // band below the picture
     EXPECT_COLOUR(t.mean(0, 90, 96, 6), WindowColour(), kExact); // strip below the band
 }
 

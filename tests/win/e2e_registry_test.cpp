@@ -30,10 +30,10 @@ struct Clip
 // One clip for each extension the setup program associates. Two of them are
 // registered for the older protocol only, so both paths are walked.
 const Clip kClips[] = {
-    {L"h264.mp4", kProviderKey},    {L"mjpeg.avi", kExtractKey},    {L"h264.mkv", kProviderKey},
-    {L"h264.mov", kProviderKey},    {L"flv1.flv", kProviderKey},    {L"wmv2.wmv", kProviderKey},
-    {L"wmv2.asf", kProviderKey},    {L"mpeg1.mpg", kProviderKey},   {L"mpeg2.mpeg", kProviderKey},
-    {L"mpeg1.mpe", kExtractKey},    {L"mpeg1.m1v", kProviderKey},   {L"mpeg2.m2v", kProviderKey},
+    {L"h264.mp4", kProviderKey},   {L"mjpeg.avi", kExtractKey},  {L"h264.mkv", kProviderKey},
+    {L"h264.mov", kProviderKey},   {L"flv1.flv", kProviderKey},  {L"wmv2.wmv", kProviderKey},
+    {L"wmv2.asf", kProviderKey},   {L"mpeg1.mpg", kProviderKey}, {L"mpeg2.mpeg", kProviderKey},
+    {L"mpeg1.mpe", kExtractKey},   {L"mpeg1.m1v", kProviderKey}, {L"mpeg2.m2v", kProviderKey},
     {L"mpeg2.mpv2", kProviderKey},
 };
 
@@ -46,8 +46,7 @@ void SetHandler(const std::wstring& extension, const wchar_t* key, bool on)
 {
     const std::wstring path = extension + L"\\ShellEx\\" + key;
     if (on)
-        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, kClsid,
-                          sizeof kClsid);
+        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, kClsid, sizeof kClsid);
     else
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, extension.c_str());
 }

@@ -18,8 +18,7 @@ constexpr wchar_t kClassKey[] = L"CLSID\\{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}"
 constexpr wchar_t kAppIdKey[] = L"AppID\\{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}";
 constexpr wchar_t kAppIdDllKey[] = L"AppID\\Glimvex.DLL";
 constexpr wchar_t kTypeLibKey[] = L"TypeLib\\{63106791-F71C-493E-AEFA-98DAC8A340E8}";
-constexpr wchar_t kShellKey[] =
-    L".kxtest\\ShellEx\\{e357fccd-a995-4576-b01f-234630154e96}";
+constexpr wchar_t kShellKey[] = L".kxtest\\ShellEx\\{e357fccd-a995-4576-b01f-234630154e96}";
 
 // This process's own view of the registry, and the other bitness's.
 constexpr REGSAM kOwnView = 0;
@@ -35,8 +34,8 @@ std::optional<std::wstring> ReadString(const std::wstring& path, const wchar_t* 
 {
     wchar_t data[1024];
     DWORD size = sizeof data;
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS)
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data,
+                       &size) != ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(data);
 }
@@ -88,8 +87,8 @@ TEST_F(GlimvexRegistrationTest, RegisteringAgainReplacesTheClassKeyWhole)
 {
     ASSERT_EQ(register_(), S_OK);
     kadrix::unique_hkey stale;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\Stale").c_str(), 0,
-                                nullptr, 0, KEY_WRITE, nullptr, stale.put(), nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\Stale").c_str(),
+                                0, nullptr, 0, KEY_WRITE, nullptr, stale.put(), nullptr),
               ERROR_SUCCESS);
     stale.reset();
     ASSERT_EQ(register_(), S_OK);

@@ -55,7 +55,8 @@ protected:
         auto getClassObject = GetProcAddressAs<GetClassObjectFn>(module_, "DllGetClassObject");
         com_ptr<IClassFactory> factory;
         com_ptr<IUnknown> object;
-        EXPECT_EQ(getClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()), S_OK);
+        EXPECT_EQ(getClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()),
+                  S_OK);
         EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
         return object;
     }
@@ -90,7 +91,10 @@ protected:
     bool Has(std::wstring_view name) const { return FileExists(Stream(name)); }
 
     Bytes Stamp() const { return ReadFileBytes(Stream(kStampStream)); }
-    void SetStamp(const Bytes& bytes) const { ASSERT_TRUE(WriteFileBytes(Stream(kStampStream), bytes)); }
+    void SetStamp(const Bytes& bytes) const
+    {
+        ASSERT_TRUE(WriteFileBytes(Stream(kStampStream), bytes));
+    }
     static Bytes StampOf(DWORD value)
     {
         return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -255,7 +259,7 @@ TEST_F(GlimvexRequestTest, BrokenClipStillGetsATileAndIsTriedAgainNextTime)
     const std::wstring text = dir_.file(L"text.avi");
     ASSERT_TRUE(WriteFileBytes(text, Bytes{'n', 'o', 't', ' ', 'v', 'i', 'd', 'e', 'o'}));
     const Picture tile = Thumbnail(text);
-    ASSERT_FALSE(tile.empty()); // the background alone
+    ASSERT_FALSE(tile.empty());    // the background alone
     EXPECT_EQ(SegmentOf(tile), 6); // plain window colour, white here
     EXPECT_FALSE(FileExists(StreamPath(text, kAutoThumbStream)));
     EXPECT_EQ(ReadFileBytes(StreamPath(text, kStampStream)), StampOf(9));

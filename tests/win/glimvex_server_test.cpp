@@ -40,12 +40,16 @@ protected:
         ::CoUninitialize();
     }
 
-    void TearDown() override { EXPECT_EQ(canUnloadNow_(), S_OK) << "a test left the module locked"; }
+    void TearDown() override
+    {
+        EXPECT_EQ(canUnloadNow_(), S_OK) << "a test left the module locked";
+    }
 
     static com_ptr<IClassFactory> Factory()
     {
         com_ptr<IClassFactory> factory;
-        EXPECT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()), S_OK);
+        EXPECT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()),
+                  S_OK);
         return factory;
     }
 
@@ -127,8 +131,12 @@ TEST_F(GlimvexServerTest, ExtractorAnswersItsFourInterfacesAndNoOthers)
     }
     EXPECT_EQ(RefCount(object.get()), 1u);
 
-    const IID refused[] = {IID_IPersist, IID_IPersistStream, IID_IDispatch, IID_IClassFactory,
-                           __uuidof(IInitializeWithStream), IID_IMarshal};
+    const IID refused[] = {IID_IPersist,
+                           IID_IPersistStream,
+                           IID_IDispatch,
+                           IID_IClassFactory,
+                           __uuidof(IInitializeWithStream),
+                           IID_IMarshal};
     for (const IID& iid : refused) {
         void* out = reinterpret_cast<void*>(1);
         EXPECT_EQ(object->QueryInterface(iid, &out), E_NOINTERFACE);

@@ -24,8 +24,8 @@ protected:
     static unique_hkey CreateKey()
     {
         unique_hkey key;
-        EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0,
-                                    KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+        EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                    nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
         return key;
     }
@@ -85,7 +85,7 @@ TEST_F(SettingsRegistryTest, WrittenValuesReadBackAsDwords)
 TEST_F(SettingsRegistryTest, MissingWrongTypeAndWrongSizeValuesKeepTheField)
 {
     unique_hkey key = CreateKey();
-    SetRaw(key.get(), L"Letterbox", REG_SZ, L"0", 4);            // a string, 4 bytes long
+    SetRaw(key.get(), L"Letterbox", REG_SZ, L"0", 4); // a string, 4 bytes long
     const unsigned short two = 0;
     SetRaw(key.get(), L"Percent", REG_BINARY, &two, sizeof two); // too short
     const unsigned long long eight = 0;
@@ -122,8 +122,8 @@ TEST_F(SettingsRegistryTest, KeyThatDeniesWritingIsStillRead)
     // Everyone may read the key, nobody may change it.
     PSID everyone = nullptr;
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    ASSERT_TRUE(::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                           &everyone));
+    ASSERT_TRUE(
+        ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
     EXPLICIT_ACCESSW access[2] = {};
     access[0].grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
     access[0].grfAccessMode = DENY_ACCESS;

@@ -47,7 +47,8 @@ protected:
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        unique_hbitmap surface(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        unique_hbitmap surface(
+            ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         unique_hdc dc(::CreateCompatibleDC(nullptr));
         {
             select_object selected(dc.get(), surface.get());
@@ -82,7 +83,8 @@ TEST_F(SetupPreviewTest, MissingOrBrokenSampleIsAnErrorNotAnExit)
     // A JPEG cut off after its header: libjpeg fails mid-way, the process
     // carries on.
     HRSRC found = ::FindResourceW(nullptr, L"#1", RT_RCDATA);
-    const auto* data = static_cast<const unsigned char*>(::LockResource(::LoadResource(nullptr, found)));
+    const auto* data =
+        static_cast<const unsigned char*>(::LockResource(::LoadResource(nullptr, found)));
     ASSERT_NE(data, nullptr);
     unique_hbitmap cut = DecodeJpeg(data, 400);
     if (cut) { // libjpeg may pad a truncated scan; it must still be whole
@@ -96,8 +98,8 @@ TEST_F(SetupPreviewTest, WindowColourAboveAndBelowThePicture)
 {
     const Picture p = Preview(1, false, PreviewMode::WindowColour, L"preview-window");
     ASSERT_FALSE(p.empty());
-    EXPECT_COLOUR(p.mean(0, 0, 128, 15), WindowColour(), 2);   // above 15.79
-    EXPECT_COLOUR(p.mean(0, 113, 128, 15), WindowColour(), 2); // below 112.21
+    EXPECT_COLOUR(p.mean(0, 0, 128, 15), WindowColour(), 2);      // above 15.79
+    EXPECT_COLOUR(p.mean(0, 113, 128, 15), WindowColour(), 2);    // below 112.21
     EXPECT_FALSE(Near(p.mean(0, 17, 4, 94), WindowColour(), 20)); // the picture fills the width
     EXPECT_FALSE(Near(p.mean(124, 17, 4, 94), WindowColour(), 20));
 }

@@ -68,8 +68,8 @@ FileLockedByChild::FileLockedByChild(const std::wstring& path)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &info))
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info))
         return;
     ::CloseHandle(info.hThread);
     process_.reset(info.hProcess);

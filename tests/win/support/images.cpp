@@ -17,7 +17,9 @@ unique_hbitmap MakeSolidBitmap(int width, int height, Rgb colour)
 
 unique_hbitmap MakeTwoToneBitmap(int width, int height, Rgb top, Rgb bottom)
 {
-    auto pack = [](Rgb c) { return 0xFF000000u | (c.r << 16) | (c.g << 8) | c.b; };
+    auto pack = [](Rgb c) {
+        return 0xFF000000u | (c.r << 16) | (c.g << 8) | c.b;
+    };
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         std::fill_n(pixels.begin() + static_cast<std::size_t>(y) * width, width,
@@ -36,7 +38,8 @@ bool SavePng(HBITMAP bitmap, const std::wstring& path)
         return false;
     unique_gp_bitmap image(raw);
     // The PNG encoder's identifier is fixed by GDI+.
-    const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    const CLSID png = {
+        0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     return GdipSaveImageToFile(image.get(), path.c_str(), &png, nullptr) == Gdiplus::Ok;
 }
 
@@ -93,8 +96,8 @@ Picture LoadPicture(const std::wstring& path)
     GdipGetImageHeight(image.get(), &height);
     Gdiplus::GpRect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
     Gdiplus::BitmapData data{};
-    if (GdipBitmapLockBits(image.get(), &rect, Gdiplus::ImageLockModeRead,
-                           PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+    if (GdipBitmapLockBits(image.get(), &rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB,
+                           &data) != Gdiplus::Ok)
         return picture;
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
