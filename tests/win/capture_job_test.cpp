@@ -172,7 +172,7 @@ TEST_F(CaptureJobTest, AGrabDoesNotWaitForLateTimeStamps)
 TEST_F(CaptureJobTest, UnplayableInputsFailFastAndWriteNothing)
 {
     for (const wchar_t* name : {L"playlist.asx", L"empty.avi", L"text.avi", L"random.mp4",
-                                L"audioonly.mp4", L"audioonly.wmv", L"cut-half.mp4"}) {
+                                L"audioonly.mp4", L"audioonly.wmv"}) {
         SCOPED_TRACE(Narrow(name));
         const std::wstring clip = CopyClip(dir_, name);
         ASSERT_FALSE(clip.empty());
@@ -189,17 +189,21 @@ TEST_F(CaptureJobTest, UnplayableInputsFailFastAndWriteNothing)
     EXPECT_FAILED(CaptureToStream(dir_.file(L"missing.avi").c_str(), 0.5, 1.0, 0));
 }
 
-TEST_F(CaptureJobTest, AviCutInsideItsHeaderFailsOneWayOrTheOther)
+TEST_F(CaptureJobTest, UnplayableCutClipsFailOneWayOrTheOther)
 {
-    // Wine's AVI splitter sometimes refuses such a file at once and sometimes
-    // stalls on it, as on a clip cut inside its first frame; then the
-    // deadline ends the job. Either way: a failure, and nothing written.
-    const std::wstring clip = CopyClip(dir_, L"cut-header.avi");
-    ASSERT_FALSE(clip.empty());
-    const Bytes mainData = ReadFileBytes(clip);
-    EXPECT_FAILED(CaptureToStream(clip.c_str(), 0.5, 1.0, 0));
-    EXPECT_FALSE(FileExists(StreamPath(clip, kadrix::kAutoThumbStream)));
-    EXPECT_EQ(ReadFileBytes(clip), mainData);
+    // Wine's demuxers sometimes refuse a clip cut short at once and sometimes
+    // stall on it (more often on a busy machine), as on a clip cut inside its
+    // first frame; then the deadline ends the job. Either way: a failure, and
+    // nothing written.
+    for (const wchar_t* name : {L"cut-header.avi", L"cut-half.mp4"}) {
+        SCOPED_TRACE(Narrow(name));
+        const std::wstring clip = CopyClip(dir_, name);
+        ASSERT_FALSE(clip.empty());
+        const Bytes mainData = ReadFileBytes(clip);
+        EXPECT_FAILED(CaptureToStream(clip.c_str(), 0.5, 1.0, 0));
+        EXPECT_FALSE(FileExists(StreamPath(clip, kadrix::kAutoThumbStream)));
+        EXPECT_EQ(ReadFileBytes(clip), mainData);
+    }
 }
 
 TEST_F(CaptureJobTest, AClipCutShortGivesARealFrameOrNone)
