@@ -11,25 +11,26 @@ export KADRIX_WINE_STATE=$2
 . "$(dirname "$0")/wine-env.sh"
 mkdir -p "$KADRIX_WINE_STATE"
 
+# The X server picks a free display itself and reports it when it is ready
+# (-displayfd), so two sessions starting at once never share one.
 start_xvfb() {
-    local n
-    for n in $(seq 90 189); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -nolisten unix-abstract \
-            </dev/null >/dev/null 2>&1 &
-        local pid=$!
-        for _ in $(seq 1 50); do
-            if [ -S "/tmp/.X11-unix/X$n" ]; then
-                echo "$pid" >"$KADRIX_WINE_STATE/xvfb.pid"
-                echo ":$n" >"$KADRIX_WINE_STATE/display"
-                return 0
-            fi
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill "$pid" 2>/dev/null || true
+    local ready=$KADRIX_WINE_STATE/displayfd n
+    rm -f "$ready"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix-abstract \
+        3>"$ready" </dev/null >/dev/null 2>&1 &
+    local pid=$!
+    for _ in $(seq 1 100); do
+        n=$(head -n 1 "$ready" 2>/dev/null || true)
+        if [ -n "$n" ] && [ -S "/tmp/.X11-unix/X$n" ]; then
+            echo "$pid" >"$KADRIX_WINE_STATE/xvfb.pid"
+            echo ":$n" >"$KADRIX_WINE_STATE/display"
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
     done
-    echo "wine-session: no free display for Xvfb" >&2
+    kill "$pid" 2>/dev/null || true
+    echo "wine-session: Xvfb did not start" >&2
     return 1
 }
 
