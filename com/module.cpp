@@ -1,8 +1,11 @@
 #include "com/module.h"
 
+#include "base/exception_boundary.h"
+#include "base/module_path.h"
 #include "com/registry_script_runner.h"
 #include "com/type_library.h"
 
+#include <atomic>
 #include <new>
 
 namespace kadrix::com {
@@ -31,14 +34,14 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override
     {
-        const LONG refs = ::InterlockedIncrement(&refs_);
+        const LONG refs = ++refs_;
         if (refs == 2)
             Module::Instance().Lock();
         return static_cast<ULONG>(refs);
     }
     STDMETHODIMP_(ULONG) Release() override
     {
-        const LONG refs = ::InterlockedDecrement(&refs_);
+        const LONG refs = --refs_;
         if (refs == 1)
             Module::Instance().Unlock();
         if (refs == 0)
@@ -53,7 +56,7 @@ public:
         *ppv = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        return create_(riid, ppv);
+        return GuardHResult([&] { return create_(riid, ppv); });
     }
     STDMETHODIMP LockServer(BOOL lock) override
     {
@@ -67,7 +70,7 @@ public:
 private:
     ~ClassFactory() = default;
 
-    volatile LONG refs_ = 1; // the module's cached reference
+    std::atomic<LONG> refs_{1}; // the module's cached reference
     CreateInstanceFn create_;
 };
 
@@ -95,23 +98,20 @@ Module& Module::Instance()
     return module;
 }
 
-bool Module::Attach(HINSTANCE instance, const ClassEntry* classes, std::size_t count)
+bool Module::Attach(HINSTANCE instance, ClassEntry* classes, std::size_t count)
 {
     instance_ = instance;
     classes_ = classes;
-    count_ = count < std::size(factories_) ? count : std::size(factories_);
+    count_ = count;
     sectionReady_ = ::InitializeCriticalSectionAndSpinCount(&section_, 0) != FALSE;
-    return sectionReady_ && count_ == count;
+    return sectionReady_;
 }
 
 void Module::Detach()
 {
-    for (std::size_t i = 0; i < count_; ++i) {
-        if (factories_[i]) {
-            factories_[i]->Release();
-            factories_[i] = nullptr;
-        }
-    }
+    for (std::size_t i = 0; i < count_; ++i)
+        if (IClassFactory* factory = classes_[i].factory.exchange(nullptr))
+            factory->Release();
     if (sectionReady_) {
         ::DeleteCriticalSection(&section_);
         sectionReady_ = false;
@@ -120,52 +120,47 @@ void Module::Detach()
 
 std::wstring Module::Path() const
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(instance_, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return ModulePath(instance_);
 }
 
 void Module::Lock() noexcept
 {
-    ::InterlockedIncrement(&locks_);
+    ++locks_;
 }
 
 void Module::Unlock() noexcept
 {
-    ::InterlockedDecrement(&locks_);
+    --locks_;
 }
 
 HRESULT Module::CanUnloadNow() const noexcept
 {
-    return locks_ == 0 ? S_OK : S_FALSE;
+    return locks_.load() == 0 ? S_OK : S_FALSE;
 }
 
-HRESULT Module::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+HRESULT Module::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) noexcept
 {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
     for (std::size_t i = 0; i < count_; ++i) {
-        if (*classes_[i].clsid != clsid)
+        ClassEntry& entry = classes_[i];
+        if (*entry.clsid != clsid)
             continue;
-        if (!factories_[i]) {
+        IClassFactory* factory = entry.factory.load(std::memory_order_acquire);
+        if (!factory) {
+            // Two threads may ask at once: one makes the factory, both use it.
             ::EnterCriticalSection(&section_);
-            if (!factories_[i])
-                factories_[i] = new (std::nothrow) ClassFactory(classes_[i].create);
+            factory = entry.factory.load(std::memory_order_relaxed);
+            if (!factory) {
+                factory = new (std::nothrow) ClassFactory(entry.create);
+                entry.factory.store(factory, std::memory_order_release);
+            }
             ::LeaveCriticalSection(&section_);
-            if (!factories_[i])
+            if (!factory)
                 return E_OUTOFMEMORY;
         }
-        const HRESULT hr = factories_[i]->QueryInterface(riid, ppv);
+        const HRESULT hr = factory->QueryInterface(riid, ppv);
         if (SUCCEEDED(hr) && !*ppv)
             return CLASS_E_CLASSNOTAVAILABLE;
         return hr;
@@ -178,38 +173,45 @@ ScriptReplacements Module::Replacements(const wchar_t* appId) const
     return {{L"MODULE", Path()}, {L"APPID", appId}};
 }
 
-HRESULT Module::RegisterServer(UINT appIdScript, const wchar_t* appId)
+HRESULT Module::RegisterServer(UINT appIdScript, const wchar_t* appId) noexcept
 {
-    SystemThreadLocale locale;
-    const ScriptReplacements replacements = Replacements(appId);
-    HRESULT hr =
-        RunRegistryScriptResource(instance_, appIdScript, replacements, ScriptMode::Register);
-    if (FAILED(hr))
-        return hr;
-    for (std::size_t i = 0; i < count_; ++i) {
-        hr = RunRegistryScriptResource(instance_, classes_[i].registryScript, replacements,
-                                       ScriptMode::Register);
+    return GuardHResult([&] {
+        SystemThreadLocale locale;
+        const ScriptReplacements replacements = Replacements(appId);
+        HRESULT hr =
+            RunRegistryScriptResource(instance_, appIdScript, replacements, ScriptMode::Register);
         if (FAILED(hr))
             return hr;
-    }
-    return RegisterTypeLibrary(Path());
+        for (std::size_t i = 0; i < count_; ++i) {
+            hr = RunRegistryScriptResource(instance_, classes_[i].registryScript, replacements,
+                                           ScriptMode::Register);
+            if (FAILED(hr))
+                return hr;
+        }
+        return RegisterTypeLibrary(Path());
+    });
 }
 
-HRESULT Module::UnregisterServer(UINT appIdScript, const wchar_t* appId)
+HRESULT Module::UnregisterServer(UINT appIdScript, const wchar_t* appId) noexcept
 {
-    SystemThreadLocale locale;
-    const ScriptReplacements replacements = Replacements(appId);
-    HRESULT hr = S_OK;
-    for (std::size_t i = 0; i < count_; ++i) {
-        hr = RunRegistryScriptResource(instance_, classes_[i].registryScript, replacements,
-                                       ScriptMode::Unregister);
-        if (FAILED(hr))
-            return hr;
-    }
-    hr = UnregisterTypeLibrary(Path());
-    if (FAILED(hr))
-        return hr;
-    return RunRegistryScriptResource(instance_, appIdScript, replacements, ScriptMode::Unregister);
+    return GuardHResult([&] {
+        SystemThreadLocale locale;
+        const ScriptReplacements replacements = Replacements(appId);
+        // An installer's uninstaller, or a second regsvr32 /u, finds parts
+        // already gone; every part is still tried, so none is left behind.
+        HRESULT first = S_OK;
+        auto keep = [&first](HRESULT hr) {
+            if (FAILED(hr) && SUCCEEDED(first))
+                first = hr;
+        };
+        for (std::size_t i = 0; i < count_; ++i)
+            keep(RunRegistryScriptResource(instance_, classes_[i].registryScript, replacements,
+                                           ScriptMode::Unregister));
+        keep(UnregisterTypeLibrary(Path()));
+        keep(RunRegistryScriptResource(instance_, appIdScript, replacements,
+                                       ScriptMode::Unregister));
+        return first;
+    });
 }
 
 } // namespace kadrix::com

@@ -6,11 +6,12 @@
 // module.
 #pragma once
 
-#include "com/registry_script.h"
+#include "com/core/registry_script.h"
 
 #include <windows.h>
 #include <unknwn.h>
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -20,21 +21,28 @@ namespace kadrix::com {
 // while it lives.
 using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
 
+// One creatable class of the library. The library's table of them is static
+// and lives as long as the module.
 struct ClassEntry
 {
     const CLSID* clsid;
     CreateInstanceFn create;
     UINT registryScript; // REGISTRY resource of the class's keys
+    // The class factory, made on the first request and cached until the
+    // library detaches. Read by any thread: atomic.
+    std::atomic<IClassFactory*> factory{nullptr};
 };
 
+// The entry points behind a library's four exports. None lets an exception
+// out: an allocation failure is E_OUTOFMEMORY, anything else E_UNEXPECTED.
 class Module
 {
 public:
     static Module& Instance();
 
-    // Called from DllMain on process attach. False when the module can't
-    // work (the library then refuses to load).
-    bool Attach(HINSTANCE instance, const ClassEntry* classes, std::size_t count);
+    // Called from DllMain on process attach with the library's class table.
+    // False when the module can't work (the library then refuses to load).
+    bool Attach(HINSTANCE instance, ClassEntry* classes, std::size_t count);
     // Called on process detach: releases the cached class factories.
     void Detach();
 
@@ -43,28 +51,31 @@ public:
 
     void Lock() noexcept;
     void Unlock() noexcept;
-    LONG LockCount() const noexcept { return locks_; }
+    LONG LockCount() const noexcept { return locks_.load(); }
 
     // DllCanUnloadNow: S_OK when no object or server lock is alive.
     HRESULT CanUnloadNow() const noexcept;
     // DllGetClassObject: unknown classes fail before anything is allocated.
-    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
+    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) noexcept;
 
-    // DllRegisterServer / DllUnregisterServer: the AppID script, each class's
-    // script and the type library, under the system default thread locale.
-    // The first failure ends the call.
-    HRESULT RegisterServer(UINT appIdScript, const wchar_t* appId);
-    HRESULT UnregisterServer(UINT appIdScript, const wchar_t* appId);
+    // DllRegisterServer: the AppID script, each class's script and the type
+    // library, under the system default thread locale; the first failure
+    // ends the call.
+    HRESULT RegisterServer(UINT appIdScript, const wchar_t* appId) noexcept;
+    // DllUnregisterServer: every class's script, the type library and the
+    // AppID script, each run even when one before failed. What is already
+    // gone counts as removed; the first real failure is returned.
+    HRESULT UnregisterServer(UINT appIdScript, const wchar_t* appId) noexcept;
 
 private:
     Module() = default;
     ScriptReplacements Replacements(const wchar_t* appId) const;
 
     HINSTANCE instance_ = nullptr;
-    const ClassEntry* classes_ = nullptr;
-    IUnknown* factories_[8] = {}; // cached factory per class, created on first request
+    ClassEntry* classes_ = nullptr;
     std::size_t count_ = 0;
-    volatile LONG locks_ = 0;
+    std::atomic<LONG> locks_{0};
+    // Serialises the creation of class factories.
     CRITICAL_SECTION section_{};
     bool sectionReady_ = false;
 };

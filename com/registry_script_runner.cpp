@@ -1,6 +1,6 @@
 #include "com/registry_script_runner.h"
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <string>
 
@@ -28,9 +28,9 @@ HKEY RootKey(const std::wstring& name)
     return nullptr;
 }
 
-LSTATUS SetValue(HKEY key, const wchar_t* name, const RegistryValue& value)
+LSTATUS SetValue(HKEY key, const wchar_t* name, const ScriptValue& value)
 {
-    if (value.type == RegistryValue::Type::Dword) {
+    if (value.type == ScriptValue::Type::Dword) {
         const DWORD data = value.dword;
         return ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
                                 sizeof data);
@@ -112,7 +112,7 @@ HRESULT Unregister(HKEY parent, const RegistryKey& key)
 
 } // namespace
 
-HRESULT RunRegistryScript(const RegistryScript& script, ScriptMode mode)
+HRESULT RunRegistryScript(const RegistryScript& script, ScriptMode mode) noexcept
 {
     for (const RegistryRoot& root : script.roots) {
         const HKEY rootKey = RootKey(root.name);
@@ -129,7 +129,7 @@ HRESULT RunRegistryScript(const RegistryScript& script, ScriptMode mode)
 }
 
 HRESULT RunRegistryScriptResource(HMODULE module, UINT id, const ScriptReplacements& replacements,
-                                  ScriptMode mode)
+                                  ScriptMode mode) noexcept
 {
     HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"REGISTRY");
     if (!found)
@@ -140,19 +140,17 @@ HRESULT RunRegistryScriptResource(HMODULE module, UINT id, const ScriptReplaceme
     if (!bytes || size == 0)
         return HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
 
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), text.data(), length);
-
-    RegistryScript script;
     try {
-        script = ParseRegistryScript(text, replacements);
+        const int length =
+            ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), nullptr, 0);
+        std::wstring text(static_cast<std::size_t>(length), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), text.data(), length);
+        return RunRegistryScript(ParseRegistryScript(text, replacements), mode);
     } catch (const RegistryScriptError&) {
         return E_UNEXPECTED;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return RunRegistryScript(script, mode);
 }
 
 } // namespace kadrix::com

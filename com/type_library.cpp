@@ -1,8 +1,12 @@
 #include "com/type_library.h"
 
-#include "com/com_ptr.h"
+#include "base/com_ptr.h"
+#include "base/module_path.h"
+#include "base/unique_handle.h"
 
 #include <oleauto.h>
+
+#include <cwchar>
 
 namespace kadrix::com {
 namespace {
@@ -22,13 +26,23 @@ HRESULT LoadModuleTypeLibrary(const std::wstring& modulePath, com_ptr<ITypeLib>&
     return SUCCEEDED(fallback) ? fallback : hr;
 }
 
-} // namespace
-
-std::wstring HelpDirectoryOf(const std::wstring& path)
+// Whether the type library is registered for this platform: the key
+// TypeLib\{LIBID}\<major>.<minor>\<lcid>\<win32|win64> exists. (The two
+// bitnesses share the LIBID and the version; each registers its own platform.)
+bool IsRegistered(const TLIBATTR& attributes)
 {
-    const std::size_t end = path.find_last_of(L"\\/:");
-    return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
+    wchar_t libId[40] = {};
+    if (::StringFromGUID2(attributes.guid, libId, 40) == 0)
+        return true; // can't tell: let the platform decide
+    const wchar_t* platform = attributes.syskind == SYS_WIN64 ? L"win64" : L"win32";
+    wchar_t path[128];
+    std::swprintf(path, 128, L"TypeLib\\%ls\\%x.%x\\%lx\\%ls", libId, attributes.wMajorVerNum,
+                  attributes.wMinorVerNum, static_cast<unsigned long>(attributes.lcid), platform);
+    kadrix::unique_hkey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, key.put()) != ERROR_FILE_NOT_FOUND;
 }
+
+} // namespace
 
 HRESULT RegisterTypeLibrary(const std::wstring& modulePath)
 {
@@ -37,7 +51,7 @@ HRESULT RegisterTypeLibrary(const std::wstring& modulePath)
     if (FAILED(hr))
         return hr;
     std::wstring path = modulePath;
-    std::wstring help = HelpDirectoryOf(modulePath);
+    std::wstring help = FolderOf(modulePath);
     return ::RegisterTypeLib(library.get(), path.data(), help.empty() ? nullptr : help.data());
 }
 
@@ -51,8 +65,12 @@ HRESULT UnregisterTypeLibrary(const std::wstring& modulePath)
     hr = library->GetLibAttr(&attributes);
     if (FAILED(hr))
         return hr;
-    hr = ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
-                             attributes->lcid, attributes->syskind);
+    // Not registered (never, or no longer) is what unregistration wants; the
+    // platform would report it as a failure of its own.
+    hr = IsRegistered(*attributes)
+             ? ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
+                                   attributes->wMinorVerNum, attributes->lcid, attributes->syskind)
+             : S_OK;
     library->ReleaseTLibAttr(attributes);
     return hr;
 }

@@ -15,7 +15,4 @@ HRESULT RegisterTypeLibrary(const std::wstring& modulePath);
 // Removes the registration of the type library the module carries.
 HRESULT UnregisterTypeLibrary(const std::wstring& modulePath);
 
-// The folder part of a path: up to and including the last '\', '/' or ':'.
-std::wstring HelpDirectoryOf(const std::wstring& path);
-
 } // namespace kadrix::com

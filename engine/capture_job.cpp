@@ -1,16 +1,17 @@
 #include "engine/capture_job.h"
 
-#include "com/unique_handle.h"
-#include "engine/capture_position.h"
+#include "base/unique_handle.h"
+#include "engine/core/capture_position.h"
 #include "engine/video_capture.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 #include <string>
 
 namespace {
 
-LONG g_liveJobs = 0;
+std::atomic<long> g_liveJobs{0};
 
 // What the caller and the worker share. The worker gets copies of everything
 // it needs, so nothing of the caller's is touched once the caller has gone;
@@ -23,13 +24,13 @@ struct CaptureJob
     int userChosen = 0;
     HMODULE module = nullptr; // keeps the code of this job loaded while the worker runs
     kadrix::unique_handle done;
-    volatile LONG result = E_FAIL;
-    volatile LONG abandoned = 0;
-    volatile LONG references = 2; // the caller and the worker
+    std::atomic<HRESULT> result{E_FAIL};
+    std::atomic<bool> abandoned{false};
+    std::atomic<int> references{2}; // the caller and the worker
 
     void Release()
     {
-        if (::InterlockedDecrement(&references) == 0)
+        if (--references == 0)
             delete this;
     }
 };
@@ -38,6 +39,8 @@ struct CaptureJob
 HRESULT CaptureAt(const CaptureJob& job, bool earlier)
 {
     std::unique_ptr<CVideoCapture> capture(new (std::nothrow) CVideoCapture(nullptr, 0));
+    // E_POINTER, not E_OUTOFMEMORY: the code the capture job has always
+    // answered for an object it could not make.
     if (!capture)
         return E_POINTER;
     const HRESULT opened = capture->Open(job.path.c_str());
@@ -84,7 +87,7 @@ void RunOnWorker(CaptureJob* job)
     } catch (...) {
         hr = E_UNEXPECTED; // nothing may leave a thread procedure
     }
-    ::InterlockedExchange(&job->result, hr);
+    job->result = hr;
     ::SetEvent(job->done.get());
     job->Release();
 }
@@ -94,7 +97,7 @@ DWORD WINAPI CaptureWorker(void* parameter)
     auto* job = static_cast<CaptureJob*>(parameter);
     const HMODULE module = job->module;
     RunOnWorker(job);
-    ::InterlockedDecrement(&g_liveJobs);
+    --g_liveJobs;
     // The module reference taken for this thread is dropped only as the
     // thread ends, so the code it runs can't be unloaded under it.
     ::FreeLibraryAndExitThread(module, 0);
@@ -107,7 +110,7 @@ namespace kadrix {
 
 long LiveCaptureJobs()
 {
-    return ::InterlockedCompareExchange(&g_liveJobs, 0, 0);
+    return g_liveJobs.load();
 }
 
 HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
@@ -120,6 +123,7 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
         job = new CaptureJob;
         job->path = path;
     } catch (...) {
+        // As for a capture object that can't be made: E_POINTER.
         delete job;
         return E_POINTER;
     }
@@ -137,11 +141,11 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
 
     // The worker has a COM apartment of its own: the capture object
     // initialises COM on the thread that makes it.
-    ::InterlockedIncrement(&g_liveJobs);
+    ++g_liveJobs;
     unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
     if (!worker) {
         const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
-        ::InterlockedDecrement(&g_liveJobs);
+        --g_liveJobs;
         ::FreeLibrary(job->module);
         delete job;
         return FAILED(hr) ? hr : E_FAIL;
@@ -151,7 +155,7 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
     if (::WaitForSingleObject(job->done.get(), deadlineMs) == WAIT_OBJECT_0) {
         hr = job->result;
     } else {
-        ::InterlockedExchange(&job->abandoned, 1);
+        job->abandoned = true;
         hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
     }
     job->Release();

@@ -1,7 +1,8 @@
 #include "engine/composition.h"
 
-#include "engine/gdiplus_session.h"
-#include "engine/tile_geometry.h"
+#include "base/gdiplus.h"
+#include "engine/core/tile_geometry.h"
+#include "engine/tile_drawing.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -11,12 +12,6 @@ constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
 constexpr Gdiplus::ARGB kGlossWhite = 0x14FFFFFF; // white at alpha 20
 // Shows only where the canvas is not opaque, which after drawing is nowhere.
 constexpr Gdiplus::ARGB kConversionBackground = 0xFF000100;
-
-Gdiplus::ARGB WindowColour()
-{
-    const COLORREF c = ::GetSysColor(COLOR_WINDOW);
-    return 0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
 
 void DrawGloss(Gdiplus::GpGraphics* graphics, const kadrix::GlossWedge& wedge)
 {
@@ -30,10 +25,7 @@ void DrawGloss(Gdiplus::GpGraphics* graphics, const kadrix::GlossWedge& wedge)
     if (GdipCreateSolidFill(kGlossWhite, &raw) != Gdiplus::Ok)
         return;
     kadrix::unique_gp_brush brush(raw);
-    Gdiplus::PointF points[4];
-    for (int i = 0; i < 4; ++i)
-        points[i] = Gdiplus::PointF(wedge[i].x, wedge[i].y);
-    GdipFillPolygon(graphics, brush.get(), points, 4, Gdiplus::FillModeAlternate);
+    kadrix::FillWedge(graphics, brush.get(), wedge);
 }
 
 } // namespace
@@ -79,7 +71,7 @@ HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::Thumbna
 
     Gdiplus::GpSolidFill* rawBrush = nullptr;
     const Gdiplus::ARGB fill =
-        background == kadrix::Background::Black ? kOpaqueBlack : WindowColour();
+        background == kadrix::Background::Black ? kOpaqueBlack : kadrix::WindowColour();
     if (GdipCreateSolidFill(fill, &rawBrush) == Gdiplus::Ok) {
         kadrix::unique_gp_brush brush(rawBrush);
         GdipFillRectangleI(graphics.get(), brush.get(), 0, 0, cx, cy);

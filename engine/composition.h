@@ -2,7 +2,7 @@
 // shows, with the background and gloss of the user's settings.
 #pragma once
 
-#include "engine/settings.h"
+#include "engine/core/settings.h"
 
 #include <windows.h>
 

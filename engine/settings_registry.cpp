@@ -1,6 +1,6 @@
 #include "engine/settings_registry.h"
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace kadrix {
 
@@ -23,23 +23,6 @@ bool ReadSettings(ThumbnailSettings& settings, HKEY root)
             settings.*value.field = data;
     }
     return true;
-}
-
-LSTATUS WriteSettings(const ThumbnailSettings& settings, HKEY root)
-{
-    unique_hkey key;
-    LSTATUS status = ::RegCreateKeyExW(root, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                       KEY_SET_VALUE, nullptr, key.put(), nullptr);
-    if (status != ERROR_SUCCESS)
-        return status;
-    for (const SettingsValue& value : kSettingsValues) {
-        const DWORD data = settings.*value.field;
-        status = ::RegSetValueExW(key.get(), value.name, 0, REG_DWORD,
-                                  reinterpret_cast<const BYTE*>(&data), sizeof data);
-        if (status != ERROR_SUCCESS)
-            return status;
-    }
-    return ERROR_SUCCESS;
 }
 
 } // namespace kadrix

@@ -1,8 +1,9 @@
-// The settings key in the registry: the thumbnail request's reader and the
-// setup program's writer, both over the one table of names in settings.h.
+// The settings key in the registry, as the thumbnail request reads it, over
+// the one table of names in core/settings.h. (The setup program writes it
+// with the error texts of its own registry accessor.)
 #pragma once
 
-#include "engine/settings.h"
+#include "engine/core/settings.h"
 
 #include <windows.h>
 
@@ -12,9 +13,5 @@ namespace kadrix {
 // value that is missing, not a REG_DWORD or not 4 bytes long leaves its field
 // as it was. Returns false (changing nothing) when the key can't be opened.
 bool ReadSettings(ThumbnailSettings& settings, HKEY root = HKEY_CURRENT_USER);
-
-// Creates the key if needed and writes all nine values as REG_DWORD.
-// Returns the first failure, or ERROR_SUCCESS.
-LSTATUS WriteSettings(const ThumbnailSettings& settings, HKEY root = HKEY_CURRENT_USER);
 
 } // namespace kadrix

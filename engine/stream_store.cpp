@@ -1,13 +1,10 @@
 #include "engine/stream_store.h"
 
-#include "com/unique_handle.h"
-#include "engine/gdiplus_session.h"
-#include "engine/stream_names.h"
+#include "base/unique_handle.h"
+#include "base/gdiplus.h"
+#include "base/image_encoders.h"
+#include "engine/core/stream_names.h"
 #include "engine/user_message.h"
-
-#include <cwchar>
-#include <memory>
-#include <new>
 
 using namespace Gdiplus::DllExports;
 
@@ -63,30 +60,4 @@ bool StreamExists(const wchar_t* path, const wchar_t* name)
     kadrix::unique_file file(::CreateFileW(stream.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
     return static_cast<bool>(file);
-}
-
-int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid)
-{
-    if (!mimeType || !clsid)
-        return -1;
-    UINT count = 0;
-    UINT size = 0;
-    if (GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return -1;
-
-    // The descriptions and the strings they point to share one buffer.
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
-    if (!buffer)
-        return -1;
-    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
-    if (GdipGetImageEncoders(count, size, encoders) != Gdiplus::Ok)
-        return -1;
-
-    for (UINT i = 0; i < count; ++i) {
-        if (encoders[i].MimeType && std::wcscmp(encoders[i].MimeType, mimeType) == 0) {
-            *clsid = encoders[i].Clsid;
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
 }

@@ -13,8 +13,3 @@ void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
 // True when path + ":" + name can be opened for reading. A stream another
 // process holds without read sharing counts as missing.
 bool StreamExists(const wchar_t* path, const wchar_t* name);
-
-// Index of the first GDI+ encoder whose MIME type is exactly mimeType, with
-// its class identifier copied to *clsid; -1 when there is none. GDI+ must be
-// running.
-int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid);

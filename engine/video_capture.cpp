@@ -1,7 +1,7 @@
 #include "engine/video_capture.h"
 
-#include "com/unique_handle.h"
-#include "engine/capture_position.h"
+#include "base/unique_handle.h"
+#include "engine/core/capture_position.h"
 #include "engine/stream_store.h"
 
 #include <cstdlib>
@@ -177,7 +177,7 @@ STDMETHODIMP CSampleGrabberCB::BufferCB(double, BYTE* buffer, LONG bufferLength)
     if (::StretchDIBits(targetDC, 0, 0, width, h, 0, 0, width, h, buffer, &info, DIB_RGB_COLORS,
                         SRCCOPY) == static_cast<int>(GDI_ERROR))
         return E_POINTER;
-    ::InterlockedExchange(&delivered, 1);
+    delivered = true;
     return S_OK;
 }
 
@@ -196,6 +196,10 @@ CVideoCapture::~CVideoCapture()
         Close();
 }
 
+// The codes Open answers are the ones its callers have always relied on,
+// even where another would read better: E_NOINTERFACE for an object COM
+// could not make (whatever CoCreateInstance said), E_POINTER for a pin that
+// is not there.
 HRESULT CVideoCapture::Open(const wchar_t* path)
 {
     if (opened_)
@@ -213,66 +217,10 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
     if (FAILED(hr))
         return hr;
 
-    if (mode_ == 0) {
-        if (FAILED(::CoCreateInstance(kadrix::CLSID_SampleGrabber, nullptr, CLSCTX_ALL,
-                                      __uuidof(ISampleGrabber), sampleGrabber_.put_void())) ||
-            !sampleGrabber_)
-            return E_NOINTERFACE;
-        grabberFilter_ = QueryAs<IBaseFilter>(sampleGrabber_, IID_IBaseFilter);
-        // Failures here show up as a missing grabber pin below.
-        (void)graph_->AddFilter(grabberFilter_.get(), L"Grabber");
-        AM_MEDIA_TYPE accepted{};
-        accepted.majortype = MEDIATYPE_Video;
-        accepted.subtype = MEDIASUBTYPE_RGB24;
-        accepted.bFixedSizeSamples = TRUE;
-        accepted.lSampleSize = 1;
-        accepted.formattype = GUID_NULL;
-        (void)sampleGrabber_->SetMediaType(&accepted);
-    }
-
-    const com_ptr<IPin> sourcePin = FindPin(sourceFilter_.get(), PINDIR_OUTPUT, 1);
-    if (!sourcePin)
-        return E_POINTER;
-
-    if (mode_ != 0) {
-        // Whatever can be shown is shown; a clip without a picture still plays.
-        AddPreviewRenderer(graph_.get());
-        (void)graph_->Render(sourcePin.get());
-        RemoveIfUnconnected(graph_.get(), L"Video Renderer");
-    } else {
-        const com_ptr<IPin> grabberIn = FindPin(grabberFilter_.get(), PINDIR_INPUT, 0);
-        if (!grabberIn)
-            return E_POINTER;
-        hr = graph_->Connect(sourcePin.get(), grabberIn.get());
-        if (FAILED(hr))
-            return hr;
-        hr = ReadFrameSize(sampleGrabber_.get(), &callback_.width, &callback_.height);
-        if (FAILED(hr))
-            return hr;
-        const com_ptr<IPin> grabberOut = FindPin(grabberFilter_.get(), PINDIR_OUTPUT, 0);
-        hr = grabberOut ? graph_->Render(grabberOut.get()) : E_POINTER;
-        if (FAILED(hr))
-            return hr;
-        (void)sampleGrabber_->SetBufferSamples(FALSE);
-        (void)sampleGrabber_->SetOneShot(TRUE);
-        // A one-shot grab has nothing to present on time. With a clock, a clip
-        // whose first time stamp lies late would hold the graph until then,
-        // or forever.
-        if (const auto filter = QueryAs<IMediaFilter>(graph_, IID_IMediaFilter))
-            (void)filter->SetSyncSource(nullptr);
-    }
-
-    if (const auto window = QueryAs<IVideoWindow>(graph_, IID_IVideoWindow)) {
-        if (mode_ != 0) {
-            RECT rect{};
-            ::GetWindowRect(hostWindow_, &rect);
-            window->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS);
-            window->SetWindowPosition(0, 0, rect.right - rect.left, rect.bottom - rect.top);
-            window->put_Owner(reinterpret_cast<OAHWND>(hostWindow_));
-        } else {
-            window->put_AutoShow(OAFALSE);
-        }
-    }
+    hr = mode_ == 0 ? BuildGrabGraph() : BuildPreviewGraph();
+    if (FAILED(hr))
+        return hr;
+    SetUpVideoWindow();
 
     mediaControl_ = QueryAs<IMediaControl>(graph_, IID_IMediaControl);
     mediaSeeking_ = QueryAs<IMediaSeeking>(graph_, IID_IMediaSeeking);
@@ -282,6 +230,79 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
     opened_ = 1;
     path_ = path;
     return hr;
+}
+
+// Source, decoder to 24-bit RGB, the sample grabber, and a renderer behind it.
+HRESULT CVideoCapture::BuildGrabGraph()
+{
+    if (FAILED(::CoCreateInstance(kadrix::CLSID_SampleGrabber, nullptr, CLSCTX_ALL,
+                                  __uuidof(ISampleGrabber), sampleGrabber_.put_void())) ||
+        !sampleGrabber_)
+        return E_NOINTERFACE;
+    grabberFilter_ = QueryAs<IBaseFilter>(sampleGrabber_, IID_IBaseFilter);
+    // Failures here show up as a missing grabber pin below.
+    (void)graph_->AddFilter(grabberFilter_.get(), L"Grabber");
+    AM_MEDIA_TYPE accepted{};
+    accepted.majortype = MEDIATYPE_Video;
+    accepted.subtype = MEDIASUBTYPE_RGB24;
+    accepted.bFixedSizeSamples = TRUE;
+    accepted.lSampleSize = 1;
+    accepted.formattype = GUID_NULL;
+    (void)sampleGrabber_->SetMediaType(&accepted);
+
+    const com_ptr<IPin> sourcePin = FindPin(sourceFilter_.get(), PINDIR_OUTPUT, 1);
+    if (!sourcePin)
+        return E_POINTER;
+    const com_ptr<IPin> grabberIn = FindPin(grabberFilter_.get(), PINDIR_INPUT, 0);
+    if (!grabberIn)
+        return E_POINTER;
+    HRESULT hr = graph_->Connect(sourcePin.get(), grabberIn.get());
+    if (FAILED(hr))
+        return hr;
+    hr = ReadFrameSize(sampleGrabber_.get(), &callback_.width, &callback_.height);
+    if (FAILED(hr))
+        return hr;
+    const com_ptr<IPin> grabberOut = FindPin(grabberFilter_.get(), PINDIR_OUTPUT, 0);
+    hr = grabberOut ? graph_->Render(grabberOut.get()) : E_POINTER;
+    if (FAILED(hr))
+        return hr;
+    (void)sampleGrabber_->SetBufferSamples(FALSE);
+    (void)sampleGrabber_->SetOneShot(TRUE);
+    // A one-shot grab has nothing to present on time. With a clock, a clip
+    // whose first time stamp lies late would hold the graph until then, or
+    // forever.
+    if (const auto filter = QueryAs<IMediaFilter>(graph_, IID_IMediaFilter))
+        (void)filter->SetSyncSource(nullptr);
+    return S_OK;
+}
+
+// Whatever the source offers is rendered; a clip without a picture still plays.
+HRESULT CVideoCapture::BuildPreviewGraph()
+{
+    const com_ptr<IPin> sourcePin = FindPin(sourceFilter_.get(), PINDIR_OUTPUT, 1);
+    if (!sourcePin)
+        return E_POINTER;
+    AddPreviewRenderer(graph_.get());
+    (void)graph_->Render(sourcePin.get());
+    RemoveIfUnconnected(graph_.get(), L"Video Renderer");
+    return S_OK;
+}
+
+// The preview's video fills the host window as a child of it; a grab's never shows.
+void CVideoCapture::SetUpVideoWindow()
+{
+    const auto window = QueryAs<IVideoWindow>(graph_, IID_IVideoWindow);
+    if (!window)
+        return;
+    if (mode_ == 0) {
+        (void)window->put_AutoShow(OAFALSE);
+        return;
+    }
+    RECT rect{};
+    ::GetWindowRect(hostWindow_, &rect);
+    (void)window->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS);
+    (void)window->SetWindowPosition(0, 0, rect.right - rect.left, rect.bottom - rect.top);
+    (void)window->put_Owner(reinterpret_cast<OAHWND>(hostWindow_));
 }
 
 void CVideoCapture::Close()
@@ -458,7 +479,7 @@ HRESULT CVideoCapture::SaveFrame(int userChosen)
     {
         const kadrix::select_object selected(memory.get(), frame.get());
         callback_.targetDC = memory.get();
-        ::InterlockedExchange(&callback_.delivered, 0);
+        callback_.delivered = false;
         (void)sampleGrabber_->SetCallback(&callback_, 1);
 
         hr = mediaControl_->Run();

@@ -3,8 +3,10 @@
 // the clip in a window of the caller (preview mode).
 #pragma once
 
-#include "com/com_ptr.h"
+#include "base/com_ptr.h"
 #include "engine/sample_grabber.h"
+
+#include <atomic>
 
 namespace kadrix {
 
@@ -44,7 +46,7 @@ public:
     int height = 0; // as the decoder gives it: positive rows bottom-up, negative top-down
     HDC targetDC = nullptr;
     // Set by the streaming thread once a frame has been drawn.
-    volatile LONG delivered = 0;
+    std::atomic<bool> delivered{false};
 };
 
 class CVideoCapture
@@ -86,6 +88,9 @@ public:
     HRESULT SaveFrame(int userChosen);
 
 private:
+    HRESULT BuildGrabGraph();
+    HRESULT BuildPreviewGraph();
+    void SetUpVideoWindow();
     HRESULT Step(bool forward);
     HRESULT WaitForGraph(DWORD milliseconds);
 

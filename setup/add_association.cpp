@@ -5,9 +5,9 @@
 namespace kadrix::setup {
 namespace {
 
+using winui::ControlKind;
 using winui::ControlLayout;
 using winui::Event;
-using winui::Kind;
 
 enum ControlId : int
 {
@@ -18,11 +18,11 @@ enum ControlId : int
 };
 
 const ControlLayout kLayout[] = {
-    {kLabel5, 0, Kind::Label, L"Associate Kadrix with  this video file type", 8, 5, 266, 13, 0,
-     winui::kBold},
-    {kFileType, 0, Kind::Edit, L"", 8, 24, 266, 21},
-    {kOk, 0, Kind::DefaultButton, L"OK", 118, 51, 75, 25},
-    {kCancel, 0, Kind::Button, L"Cancel", 199, 51, 75, 25},
+    {kLabel5, 0, ControlKind::Label, L"Associate Kadrix with  this video file type", 8, 5, 266, 13,
+     0, winui::kBold},
+    {kFileType, 0, ControlKind::Edit, L"", 8, 24, 266, 21},
+    {kOk, 0, ControlKind::DefaultButton, L"OK", 118, 51, 75, 25},
+    {kCancel, 0, ControlKind::Button, L"Cancel", 199, 51, 75, 25},
 };
 
 const winui::EventEntry<Tform_AddAssociation> kEvents[] = {

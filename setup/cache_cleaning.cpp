@@ -1,6 +1,6 @@
 #include "setup/cache_cleaning.h"
 
-#include "setup/command_line.h"
+#include "setup/core/cache_files.h"
 #include "winui/application.h"
 
 #include <windows.h>

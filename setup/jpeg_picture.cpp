@@ -1,6 +1,6 @@
 #include "setup/jpeg_picture.h"
 
-#include "winui/error.h"
+#include "winui/core/error.h"
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE

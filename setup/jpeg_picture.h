@@ -2,7 +2,7 @@
 // sample pictures, which the program carries as resources.
 #pragma once
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 

@@ -1,13 +1,14 @@
 #include "setup/main_form.h"
 
-#include "com/class_ids.h"
+#include "base/module_path.h"
+#include "product/identifiers.h"
 #include "setup/add_association.h"
-#include "setup/file_association.h"
+#include "setup/core/file_association.h"
 #include "setup/jpeg_picture.h"
 #include "setup/preview.h"
-#include "setup/registry.h"
+#include "setup/win32_registry.h"
 #include "winui/application.h"
-#include "winui/text.h"
+#include "winui/core/text.h"
 
 #include <shellapi.h>
 
@@ -15,15 +16,16 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <optional>
 
 namespace kadrix::setup {
 namespace {
 
+using winui::ControlKind;
 using winui::ControlLayout;
 using winui::Event;
 using winui::kBold;
 using winui::kHidden;
-using winui::Kind;
 
 enum ControlId : int
 {
@@ -61,40 +63,42 @@ enum ControlId : int
 
 // Positions in pixels within each control's parent.
 const ControlLayout kLayout[] = {
-    {kPageControl, 0, Kind::Tabs, L"", 8, 8, 382, 448},
-    {kTabSheet1, kPageControl, Kind::Page, L"Appearance", 0, 0, 0, 0},
-    {kTabSheet2, kPageControl, Kind::Page, L"File types", 0, 0, 0, 0},
-    {kCancel, 0, Kind::Button, L"Cancel", 234, 462, 75, 25},
-    {kApply, 0, Kind::DefaultButton, L"Apply", 315, 462, 75, 25},
+    {kPageControl, 0, ControlKind::Tabs, L"", 8, 8, 382, 448},
+    {kTabSheet1, kPageControl, ControlKind::Page, L"Appearance", 0, 0, 0, 0},
+    {kTabSheet2, kPageControl, ControlKind::Page, L"File types", 0, 0, 0, 0},
+    {kCancel, 0, ControlKind::Button, L"Cancel", 234, 462, 75, 25},
+    {kApply, 0, ControlKind::DefaultButton, L"Apply", 315, 462, 75, 25},
 
-    {kLabel1, kTabSheet1, Kind::Label, L"Time shift", 8, 8, 56, 13, 0, kBold},
-    {kRelative, kTabSheet1, Kind::RadioButton, L"Relative", 8, 29, 65, 17, WS_GROUP},
-    {kImage1, kTabSheet1, Kind::Picture, L"", 7, 52, 360, 66},
-    {kTrackShift, kTabSheet1, Kind::TrackBar, L"", -4, 124, 382, 23},
-    {kShiftRelative, kTabSheet1, Kind::Label, L"%d% from the beginning", 127, 145, 121, 13},
-    {kFixed, kTabSheet1, Kind::RadioButton, L"Fixed", 3, 156, 65, 17},
-    {kEditFixed, kTabSheet1, Kind::Edit, L"0", 8, 179, 49, 21, WS_GROUP},
-    {kUpDownFixed, kTabSheet1, Kind::UpDown, L"", 57, 179, 17, 21},
-    {kFixedDesc, kTabSheet1, Kind::Label,
+    {kLabel1, kTabSheet1, ControlKind::Label, L"Time shift", 8, 8, 56, 13, 0, kBold},
+    {kRelative, kTabSheet1, ControlKind::RadioButton, L"Relative", 8, 29, 65, 17, WS_GROUP},
+    {kImage1, kTabSheet1, ControlKind::Picture, L"", 7, 52, 360, 66},
+    {kTrackShift, kTabSheet1, ControlKind::TrackBar, L"", -4, 124, 382, 23},
+    {kShiftRelative, kTabSheet1, ControlKind::Label, L"%d% from the beginning", 127, 145, 121, 13},
+    {kFixed, kTabSheet1, ControlKind::RadioButton, L"Fixed", 3, 156, 65, 17},
+    {kEditFixed, kTabSheet1, ControlKind::Edit, L"0", 8, 179, 49, 21, WS_GROUP},
+    {kUpDownFixed, kTabSheet1, ControlKind::UpDown, L"", 57, 179, 17, 21},
+    {kFixedDesc, kTabSheet1, ControlKind::Label,
      L"seconds from the start (or in the middle, if the clip is shorter)", 79, 182, 291, 13},
-    {kOverride, kTabSheet1, Kind::CheckBox, L"Don't use embedded thumbnail", 8, 214, 191, 17},
-    {kLabel4, kTabSheet1, Kind::Label, L"Appearance", 8, 237, 68, 13, 0, kBold},
-    {kPanel1, kTabSheet1, Kind::Panel, L"", 0, 256, 153, 97, WS_GROUP},
-    {kLetterbox, kPanel1, Kind::RadioButton, L"Letterbox", 8, 8, 97, 17, WS_GROUP},
-    {kBlackBkg, kPanel1, Kind::RadioButton, L"Black backgound", 8, 32, 105, 17},
-    {kWindowBkg, kPanel1, Kind::RadioButton, L"Window color background", 8, 55, 140, 17},
-    {kGlossy, kPanel1, Kind::CheckBox, L"Glossy", 8, 78, 97, 17, WS_GROUP},
-    {kLabel3, kTabSheet1, Kind::Label, L"Preview", 154, 237, 45, 13, 0, kBold},
-    {kShape1, kTabSheet1, Kind::Shape, L"", 154, 256, 209, 161},
+    {kOverride, kTabSheet1, ControlKind::CheckBox, L"Don't use embedded thumbnail", 8, 214, 191,
+     17},
+    {kLabel4, kTabSheet1, ControlKind::Label, L"Appearance", 8, 237, 68, 13, 0, kBold},
+    {kPanel1, kTabSheet1, ControlKind::Panel, L"", 0, 256, 153, 97, WS_GROUP},
+    {kLetterbox, kPanel1, ControlKind::RadioButton, L"Letterbox", 8, 8, 97, 17, WS_GROUP},
+    {kBlackBkg, kPanel1, ControlKind::RadioButton, L"Black backgound", 8, 32, 105, 17},
+    {kWindowBkg, kPanel1, ControlKind::RadioButton, L"Window color background", 8, 55, 140, 17},
+    {kGlossy, kPanel1, ControlKind::CheckBox, L"Glossy", 8, 78, 97, 17, WS_GROUP},
+    {kLabel3, kTabSheet1, ControlKind::Label, L"Preview", 154, 237, 45, 13, 0, kBold},
+    {kShape1, kTabSheet1, ControlKind::Shape, L"", 154, 256, 209, 161},
     // On the page at 192, 262 and 215, 393: within Shape1, so Label2 can
     // show the shape through its background.
-    {kImage2, kShape1, Kind::Picture, L"", 38, 6, 128, 128},
-    {kLabel2, kShape1, Kind::Label, L"St. Petersburg.avi", 61, 137, 88, 13},
+    {kImage2, kShape1, ControlKind::Picture, L"", 38, 6, 128, 128},
+    {kLabel2, kShape1, ControlKind::Label, L"St. Petersburg.avi", 61, 137, 88, 13},
 
-    {kLabel5, kTabSheet2, Kind::Label, L"Associate Kadrix with  following video file types", 3, 5,
-     301, 13, 0, kBold},
-    {kFileTypes, kTabSheet2, Kind::CheckListBox, L"", 3, 24, 368, 393},
-    {kButton1, kTabSheet2, Kind::Button, L"Add association...", 256, -7, 107, 25, 0, kHidden},
+    {kLabel5, kTabSheet2, ControlKind::Label, L"Associate Kadrix with  following video file types",
+     3, 5, 301, 13, 0, kBold},
+    {kFileTypes, kTabSheet2, ControlKind::CheckListBox, L"", 3, 24, 368, 393},
+    {kButton1, kTabSheet2, ControlKind::Button, L"Add association...", 256, -7, 107, 25, 0,
+     kHidden},
 };
 
 const winui::EventEntry<TForm1> kEvents[] = {
@@ -114,22 +118,59 @@ const winui::EventEntry<TForm1> kEvents[] = {
     {kButton1, Event::Click, &TForm1::Button1Click},
 };
 
-constexpr AssociatedClasses kClasses{kMyFirstGlimvexClsid, kThumbTabliqClsid};
+constexpr AssociatedClasses kClasses{ids::kMyFirstGlimvexClsid, ids::kThumbTabliqClsid};
 
-// The folder of the program's executable, with a trailing delimiter.
-std::wstring ProgramFolder()
+// What a stored settings value does to the window: the control it sets, or
+// nothing when the value is missing.
+struct LoadedValue
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L"\\/") + 1);
+    std::uint32_t ThumbnailSettings::*field;
+    void (*apply)(TForm1& form, std::optional<std::int32_t> stored);
+};
+
+// A value that switches a check box or radio button on (non-zero) or off.
+template <auto button> void SwitchButton(TForm1& form, std::optional<std::int32_t> stored)
+{
+    if (stored)
+        (form.*button).SetChecked(*stored != 0);
+}
+
+const LoadedValue kLoadedValues[] = {
+    {&ThumbnailSettings::glossy, &SwitchButton<&TForm1::check_Glossy>},
+    {&ThumbnailSettings::windowBkg, &SwitchButton<&TForm1::radio_WindowBkg>},
+    {&ThumbnailSettings::blackBkg, &SwitchButton<&TForm1::radio_BlackBkg>},
+    {&ThumbnailSettings::letterbox, &SwitchButton<&TForm1::radio_Letterbox>},
+    // Fixed is the opposite of Relative whether or not TimeShift is stored.
+    {&ThumbnailSettings::timeShift,
+     [](TForm1& form, std::optional<std::int32_t> stored) {
+         SwitchButton<&TForm1::radio_Relative>(form, stored);
+         form.radio_Fixed.SetChecked(!form.radio_Relative.Checked());
+     }},
+    {&ThumbnailSettings::percent,
+     [](TForm1& form, std::optional<std::int32_t> stored) {
+         if (stored)
+             form.track_Shift.SetPosition(std::clamp(*stored, 0, 100));
+     }},
+    {&ThumbnailSettings::time,
+     [](TForm1& form, std::optional<std::int32_t> stored) {
+         if (stored)
+             form.updown_Fixed.SetPosition(static_cast<std::int16_t>(*stored));
+     }},
+    {&ThumbnailSettings::override, &SwitchButton<&TForm1::check_Override>},
+    {&ThumbnailSettings::random,
+     [](TForm1& form, std::optional<std::int32_t> stored) {
+         if (stored)
+             form.RandomValue = *stored;
+     }},
+};
+
+const LoadedValue& LoadedValueOf(std::uint32_t ThumbnailSettings::*field)
+{
+    for (const LoadedValue& loaded : kLoadedValues)
+        if (loaded.field == field)
+            return loaded;
+    // Every value of the settings table has its entry above.
+    throw winui::Error(L"Unknown setting");
 }
 
 } // namespace
@@ -226,48 +267,35 @@ Background TForm1::PreviewBackground() const
 
 bool TForm1::LoadSettings()
 {
-    Registry registry(HKEY_CURRENT_USER);
-    const bool opened = registry.OpenKey(kSettingsKey, false);
-    if (opened) {
-        // The settings table's order: the three backgrounds before TimeShift,
-        // so of several stored 1s the last one switched on stays on.
-        for (const SettingsValue& value : kSettingsValues) {
-            if (registry.ValueExists(value.name)) {
-                const std::int32_t number = registry.ReadInteger(value.name);
-                const auto field = value.field;
-                if (field == &ThumbnailSettings::glossy)
-                    check_Glossy.SetChecked(number != 0);
-                else if (field == &ThumbnailSettings::windowBkg)
-                    radio_WindowBkg.SetChecked(number != 0);
-                else if (field == &ThumbnailSettings::blackBkg)
-                    radio_BlackBkg.SetChecked(number != 0);
-                else if (field == &ThumbnailSettings::letterbox)
-                    radio_Letterbox.SetChecked(number != 0);
-                else if (field == &ThumbnailSettings::timeShift)
-                    radio_Relative.SetChecked(number != 0);
-                else if (field == &ThumbnailSettings::percent)
-                    track_Shift.SetPosition(std::clamp(number, 0, 100));
-                else if (field == &ThumbnailSettings::time)
-                    updown_Fixed.SetPosition(static_cast<std::int16_t>(number));
-                else if (field == &ThumbnailSettings::override)
-                    check_Override.SetChecked(number != 0);
-                else if (field == &ThumbnailSettings::random)
-                    RandomValue = number;
-            }
-            if (value.field == &ThumbnailSettings::timeShift)
-                radio_Fixed.SetChecked(!radio_Relative.Checked());
-        }
-        if (registry.ValueExists(kFirstRunValue))
-            FirstRunValue = registry.ReadInteger(kFirstRunValue);
-        registry.CloseKey();
+    // However the reading ends, a bad value included, the time-shift controls
+    // are armed afterwards: a user who then moves the track bar changes the
+    // capture position, and the next Apply renews "Random".
+    struct ArmWhenDone
+    {
+        TimeShiftFlags& flags;
+        ~ArmWhenDone() { flags.Loaded(); }
+    } arm{shift_};
+
+    Win32Registry registry(HKEY_CURRENT_USER);
+    if (!registry.OpenKey(kSettingsKey, false))
+        return false;
+    // In the settings table's order: the three backgrounds before TimeShift,
+    // so of several stored 1s the last one switched on stays on.
+    for (const SettingsValue& value : kSettingsValues) {
+        std::optional<std::int32_t> stored;
+        if (registry.ValueExists(value.name))
+            stored = registry.ReadInteger(value.name);
+        LoadedValueOf(value.field).apply(*this, stored);
     }
-    shift_.Loaded();
-    return opened;
+    if (registry.ValueExists(kFirstRunValue))
+        FirstRunValue = registry.ReadInteger(kFirstRunValue);
+    registry.CloseKey();
+    return true;
 }
 
 void TForm1::SaveSettings()
 {
-    Registry registry(HKEY_CURRENT_USER);
+    Win32Registry registry(HKEY_CURRENT_USER);
     // Without the key every write would land in the root: report the first
     // value as not written instead.
     if (!registry.OpenKey(kSettingsKey, true))
@@ -298,13 +326,13 @@ void TForm1::SaveSettings()
 
 void TForm1::RegisterVideoFile(const std::wstring& extension)
 {
-    Registry registry(HKEY_CLASSES_ROOT);
+    Win32Registry registry(HKEY_CLASSES_ROOT);
     setup::RegisterVideoFile(registry, kClasses, extension);
 }
 
 void TForm1::UnRegisterVideoFile(const std::wstring& extension)
 {
-    Registry registry(HKEY_CLASSES_ROOT);
+    Win32Registry registry(HKEY_CLASSES_ROOT);
     setup::UnRegisterVideoFile(registry, kClasses, extension);
 }
 
@@ -433,7 +461,7 @@ void TForm1::FormKeyUp(winui::Form&, WORD& key, unsigned)
 {
     if (key != VK_F1)
         return;
-    const std::wstring folder = ProgramFolder();
+    const std::wstring folder = FolderOf(ModulePath(nullptr));
     const std::wstring help = folder + L"kadlite.chm";
     // A missing help file is not reported.
     (void)::ShellExecuteW(hwnd(), L"open", help.c_str(), nullptr, folder.c_str(), SW_SHOW);

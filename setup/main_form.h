@@ -3,8 +3,9 @@
 // hidden File types page holds the extensions the command line registers.
 #pragma once
 
-#include "engine/settings.h"
-#include "setup/time_shift.h"
+#include "engine/core/settings.h"
+#include "setup/core/random_tokens.h"
+#include "setup/core/time_shift_flags.h"
 #include "winui/controls.h"
 #include "winui/form.h"
 

@@ -1,6 +1,7 @@
 #include "setup/preview.h"
 
-#include "engine/gdiplus_session.h"
+#include "base/gdiplus.h"
+#include "engine/tile_drawing.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -10,12 +11,6 @@ namespace {
 constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
 constexpr Gdiplus::ARGB kGlossTop = 0x32FFFFFF;    // white at alpha 50
 constexpr Gdiplus::ARGB kGlossBottom = 0x46FFFFFF; // white at alpha 70
-
-Gdiplus::ARGB WindowColour()
-{
-    const COLORREF c = ::GetSysColor(COLOR_WINDOW);
-    return 0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
 
 } // namespace
 
@@ -68,12 +63,8 @@ void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target)
     Gdiplus::GpLineGradient* rawGloss = nullptr;
     GdipCreateLineBrushI(&from, &to, kGlossTop, kGlossBottom, Gdiplus::WrapModeTile, &rawGloss);
     unique_gp_brush gloss(rawGloss);
-    if (layout.wedge && gloss) {
-        Gdiplus::PointF points[4];
-        for (int i = 0; i < 4; ++i)
-            points[i] = Gdiplus::PointF((*layout.wedge)[i].x, (*layout.wedge)[i].y);
-        GdipFillPolygon(graphics.get(), gloss.get(), points, 4, Gdiplus::FillModeAlternate);
-    }
+    if (layout.wedge && gloss)
+        FillWedge(graphics.get(), gloss.get(), *layout.wedge);
 
     GdipDrawImageI(screen.get(), canvas.get(), 0, 0);
 }

@@ -2,7 +2,7 @@
 // with the chosen background and gloss.
 #pragma once
 
-#include "setup/preview_geometry.h"
+#include "setup/core/preview_geometry.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 #include "setup/program.h"
 
-#include "engine/gdiplus_session.h"
+#include "base/gdiplus.h"
 
 #include "setup/add_association.h"
 #include "setup/cache_cleaning.h"
-#include "setup/command_line.h"
+#include "setup/core/switches.h"
 #include "setup/main_form.h"
 #include "winui/application.h"
 

@@ -1,5 +1,6 @@
 // Glimvex's module: the entry point, the four exports and the one class.
-#include "com/class_ids.h"
+// The module's entry points keep every exception inside the library.
+#include "product/identifiers.h"
 #include "com/module.h"
 #include "engine/capture_job.h"
 #include "thumbnail_handler/my_first_glimvex.h"
@@ -7,9 +8,9 @@
 
 namespace {
 
-constexpr wchar_t kAppId[] = L"{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}";
+constexpr const wchar_t* kAppId = kadrix::ids::kGlimvexAppId;
 
-const kadrix::com::ClassEntry kClasses[] = {
+kadrix::com::ClassEntry g_classes[] = {
     {&CLSID_MyFirstGlimvex, &kadrix::com::CreateInstance<CMyFirstGlimvex>, IDR_MYFIRSTGLIMVEX},
 };
 
@@ -20,7 +21,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         ::DisableThreadLibraryCalls(instance);
-        return kadrix::com::Module::Instance().Attach(instance, kClasses, std::size(kClasses));
+        return kadrix::com::Module::Instance().Attach(instance, g_classes, std::size(g_classes));
     }
     if (reason == DLL_PROCESS_DETACH)
         kadrix::com::Module::Instance().Detach();

@@ -1,10 +1,11 @@
 #include "thumbnail_handler/my_first_glimvex.h"
 
-#include "com/unique_handle.h"
+#include "base/exception_boundary.h"
+#include "base/unique_handle.h"
 #include "engine/capture_job.h"
 #include "engine/composition.h"
 #include "engine/settings_registry.h"
-#include "engine/stream_names.h"
+#include "engine/core/stream_names.h"
 #include "engine/stream_store.h"
 
 #include <shlwapi.h>
@@ -65,7 +66,7 @@ STDMETHODIMP CMyFirstGlimvex::IsDirty()
 
 STDMETHODIMP CMyFirstGlimvex::Load(LPCOLESTR fileName, DWORD)
 {
-    return SetPath(fileName);
+    return kadrix::GuardHResult([&] { return SetPath(fileName); });
 }
 
 STDMETHODIMP CMyFirstGlimvex::Save(LPCOLESTR, BOOL)
@@ -85,23 +86,25 @@ STDMETHODIMP CMyFirstGlimvex::GetCurFile(LPOLESTR*)
 
 STDMETHODIMP CMyFirstGlimvex::Initialize(LPCWSTR filePath, DWORD)
 {
-    return SetPath(filePath);
+    return kadrix::GuardHResult([&] { return SetPath(filePath); });
 }
 
 // The request runs synchronously inside Extract: no E_PENDING, no
 // IEIFLAG_ASYNC, and the path buffer, priority and flags are left alone.
 STDMETHODIMP CMyFirstGlimvex::GetLocation(LPWSTR, DWORD, DWORD*, const SIZE* size, DWORD, DWORD*)
 {
-    if (!size)
-        return E_POINTER;
-    width_ = size->cx;
-    height_ = size->cy;
-    return S_OK;
+    return kadrix::GuardHResult([&] {
+        if (!size)
+            return E_POINTER;
+        width_ = size->cx;
+        height_ = size->cy;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CMyFirstGlimvex::Extract(HBITMAP* bitmap)
 {
-    return ThumbnailRequest(bitmap);
+    return kadrix::GuardHResult([&] { return ThumbnailRequest(bitmap); });
 }
 
 STDMETHODIMP CMyFirstGlimvex::GetThumbnail(UINT cx, HBITMAP* bitmap, WTS_ALPHATYPE* alphaType)
@@ -111,7 +114,7 @@ STDMETHODIMP CMyFirstGlimvex::GetThumbnail(UINT cx, HBITMAP* bitmap, WTS_ALPHATY
     width_ = static_cast<int>(cx);
     height_ = static_cast<int>(cx);
     *alphaType = WTSAT_RGB;
-    return ThumbnailRequest(bitmap);
+    return kadrix::GuardHResult([&] { return ThumbnailRequest(bitmap); });
 }
 
 HRESULT CMyFirstGlimvex::SetPath(LPCWSTR path)

@@ -9,12 +9,12 @@
 // also selects the older protocol), and created with CoCreateInstance. With
 // --dll the library is loaded directly and asked for the class through
 // DllGetClassObject, with no registry at all. Each request's time is printed.
-#include "com/class_ids.h"
-#include "com/com_ptr.h"
-#include "com/proc_address.h"
-#include "com/unique_handle.h"
-#include "engine/gdiplus_session.h"
-#include "engine/stream_store.h"
+#include "base/com_ptr.h"
+#include "base/gdiplus.h"
+#include "base/image_encoders.h"
+#include "base/proc_address.h"
+#include "base/unique_handle.h"
+#include "product/identifiers.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -31,10 +31,6 @@
 using kadrix::com_ptr;
 
 namespace {
-
-// Keys under HKCR\<ext>\ShellEx that name a file type's thumbnail handler.
-constexpr wchar_t kProviderKey[] = L"{e357fccd-a995-4576-b01f-234630154e96}";
-constexpr wchar_t kExtractKey[] = L"{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}";
 
 enum class Protocol
 {
@@ -116,7 +112,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
 
 std::optional<CLSID> RegisteredHandler(const std::wstring& extension, const wchar_t* key)
 {
-    const std::wstring path = extension + L"\\ShellEx\\" + key;
+    const std::wstring path = extension + L"\\" + kadrix::ids::kShellExKey + L"\\" + key;
     wchar_t text[64];
     DWORD size = sizeof text;
     if (::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
@@ -138,11 +134,11 @@ HRESULT HandlerFromRegistry(const std::wstring& video, const Options& options, H
 
     std::optional<CLSID> clsid;
     if (options.protocol != Protocol::Extract) {
-        clsid = RegisteredHandler(extension, kProviderKey);
+        clsid = RegisteredHandler(extension, kadrix::ids::kThumbnailProviderHandlerKey);
         handler->protocol = Protocol::Provider;
     }
     if (!clsid && options.protocol != Protocol::Provider) {
-        clsid = RegisteredHandler(extension, kExtractKey);
+        clsid = RegisteredHandler(extension, kadrix::ids::kExtractImageHandlerKey);
         handler->protocol = Protocol::Extract;
     }
     if (!clsid)

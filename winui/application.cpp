@@ -1,8 +1,8 @@
 #include "winui/application.h"
 
-#include "winui/error.h"
+#include "winui/core/error.h"
 #include "winui/form.h"
-#include "winui/text.h"
+#include "winui/core/text.h"
 
 #include <exception>
 #include <string>

@@ -4,7 +4,7 @@
 // wrapper raises them as events to the form's event table.
 #pragma once
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "winui/form.h"
 
 #include "winui/application.h"
-#include "winui/error.h"
+#include "winui/core/error.h"
 
 #include <commctrl.h>
 
@@ -73,64 +73,64 @@ void RegisterContainerClass()
     ::RegisterClassExW(&container);
 }
 
-DWORD StyleOf(Kind kind)
+DWORD StyleOf(ControlKind kind)
 {
     switch (kind) {
-    case Kind::Button:
+    case ControlKind::Button:
         return WS_TABSTOP | BS_PUSHBUTTON;
-    case Kind::DefaultButton:
+    case ControlKind::DefaultButton:
         return WS_TABSTOP | BS_DEFPUSHBUTTON;
-    case Kind::CheckBox:
+    case ControlKind::CheckBox:
         return WS_TABSTOP | BS_CHECKBOX;
-    case Kind::RadioButton:
+    case ControlKind::RadioButton:
         return WS_TABSTOP | BS_RADIOBUTTON;
-    case Kind::Label:
+    case ControlKind::Label:
         return SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-    case Kind::Edit:
+    case ControlKind::Edit:
         return WS_TABSTOP | ES_AUTOHSCROLL;
-    case Kind::UpDown:
+    case ControlKind::UpDown:
         return UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS;
-    case Kind::TrackBar:
+    case ControlKind::TrackBar:
         return WS_TABSTOP | TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH;
-    case Kind::Tabs:
+    case ControlKind::Tabs:
         return WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE;
-    case Kind::Page:
-    case Kind::Panel:
-    case Kind::Shape:
+    case ControlKind::Page:
+    case ControlKind::Panel:
+    case ControlKind::Shape:
         return WS_CLIPCHILDREN;
-    case Kind::Picture:
+    case ControlKind::Picture:
         return SS_OWNERDRAW;
-    case Kind::CheckListBox:
+    case ControlKind::CheckListBox:
         return WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_SORT |
                LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
     }
     return 0;
 }
 
-const wchar_t* ClassOf(Kind kind)
+const wchar_t* ClassOf(ControlKind kind)
 {
     switch (kind) {
-    case Kind::Button:
-    case Kind::DefaultButton:
-    case Kind::CheckBox:
-    case Kind::RadioButton:
+    case ControlKind::Button:
+    case ControlKind::DefaultButton:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
         return WC_BUTTONW;
-    case Kind::Label:
-    case Kind::Picture:
+    case ControlKind::Label:
+    case ControlKind::Picture:
         return WC_STATICW;
-    case Kind::Edit:
+    case ControlKind::Edit:
         return WC_EDITW;
-    case Kind::UpDown:
+    case ControlKind::UpDown:
         return UPDOWN_CLASSW;
-    case Kind::TrackBar:
+    case ControlKind::TrackBar:
         return TRACKBAR_CLASSW;
-    case Kind::Tabs:
+    case ControlKind::Tabs:
         return WC_TABCONTROLW;
-    case Kind::Page:
-    case Kind::Panel:
-    case Kind::Shape:
+    case ControlKind::Page:
+    case ControlKind::Panel:
+    case ControlKind::Shape:
         return kContainerClass;
-    case Kind::CheckListBox:
+    case ControlKind::CheckListBox:
         return WC_LISTBOXW;
     }
     return WC_STATICW;
@@ -229,7 +229,7 @@ void Form::CreateControl(const ControlLayout& item)
 {
     HWND parent = item.parent ? FindChild(hwnd_, item.parent) : hwnd_;
     int x = item.x, y = item.y, width = item.width, height = item.height;
-    if (item.kind == Kind::Page) {
+    if (item.kind == ControlKind::Page) {
         // A page is a sibling above its tab control, so its controls'
         // notifications come to the framework; PageControl::AddPage puts it
         // over the display area once the tabs are known.
@@ -242,15 +242,16 @@ void Form::CreateControl(const ControlLayout& item)
         height = area.bottom - area.top;
         parent = hwnd_;
     }
-    const bool container =
-        item.kind == Kind::Page || item.kind == Kind::Panel || item.kind == Kind::Shape;
+    const bool container = item.kind == ControlKind::Page || item.kind == ControlKind::Panel ||
+                           item.kind == ControlKind::Shape;
     DWORD style = WS_CHILD | StyleOf(item.kind) | item.style;
-    if (!(item.flags & kHidden) && item.kind != Kind::Page)
+    if (!(item.flags & kHidden) && item.kind != ControlKind::Page)
         style |= WS_VISIBLE;
-    const DWORD exStyle = container ? WS_EX_CONTROLPARENT
-                          : (item.kind == Kind::Edit || item.kind == Kind::CheckListBox)
-                              ? WS_EX_CLIENTEDGE
-                              : 0;
+    const DWORD exStyle =
+        container ? WS_EX_CONTROLPARENT
+        : (item.kind == ControlKind::Edit || item.kind == ControlKind::CheckListBox)
+            ? WS_EX_CLIENTEDGE
+            : 0;
     HWND control = ::CreateWindowExW(
         exStyle, ClassOf(item.kind), item.text ? item.text : L"", style, x, y, width, height,
         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), Module(), nullptr);
@@ -259,7 +260,7 @@ void Form::CreateControl(const ControlLayout& item)
     ::SendMessageW(control, WM_SETFONT,
                    reinterpret_cast<WPARAM>((item.flags & kBold) ? boldFont_.get() : font_.get()),
                    FALSE);
-    if (item.kind == Kind::Tabs)
+    if (item.kind == ControlKind::Tabs)
         ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 

@@ -3,7 +3,7 @@
 // controls' events are dispatched through an event table.
 #pragma once
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 #include "winui/controls.h"
 
 #include <windows.h>
@@ -12,7 +12,7 @@
 
 namespace kadrix::winui {
 
-enum class Kind
+enum class ControlKind
 {
     Button,
     DefaultButton,
@@ -50,7 +50,7 @@ struct ControlLayout
 {
     int id;
     int parent;
-    Kind kind;
+    ControlKind kind;
     const wchar_t* text;
     int x, y, width, height;
     DWORD style = 0; // added to the kind's own styles

@@ -3,7 +3,7 @@
 // made unwritable or unopenable to provoke the failure paths.
 #pragma once
 
-#include "setup/registry_access.h"
+#include "setup/core/registry.h"
 
 #include <map>
 #include <set>
@@ -90,7 +90,7 @@ private:
 };
 
 // The accessor over a FakeRegistry: a current key, or the root.
-class FakeAccess final : public setup::RegistryAccess
+class FakeAccess final : public setup::Registry
 {
 public:
     explicit FakeAccess(FakeRegistry& registry) : registry_(registry) {}

@@ -1,6 +1,7 @@
-#include "setup/file_association.h"
+#include "setup/core/file_association.h"
 
 #include "fake_registry.h"
+#include "product/identifiers.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,9 @@ using kadrix::test::FakeRegistry;
 
 namespace {
 
-constexpr wchar_t kExtractor[] = L"{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}";
-constexpr wchar_t kSheet[] = L"{A0C4E7B2-6F18-4D3A-9B55-2E8D71C0F94B}";
+using namespace kadrix::ids;
+constexpr const wchar_t* kExtractor = kMyFirstGlimvexClsid;
+constexpr const wchar_t* kSheet = kThumbTabliqClsid;
 constexpr AssociatedClasses kClasses{kExtractor, kSheet};
 const std::wstring kImageKey = std::wstring(L".avi\\ShellEx\\") + kExtractImageHandlerKey;
 const std::wstring kProviderKey = std::wstring(L".avi\\ShellEx\\") + kThumbnailProviderHandlerKey;

@@ -1,4 +1,4 @@
-#include "setup/preview_geometry.h"
+#include "setup/core/preview_geometry.h"
 
 #include <gtest/gtest.h>
 

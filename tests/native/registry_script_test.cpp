@@ -1,4 +1,4 @@
-#include "com/registry_script.h"
+#include "com/core/registry_script.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +85,7 @@ TEST(RegistryScript, ValuesQuotesAndKeywords)
     EXPECT_EQ(key.name, L"It's");
     EXPECT_EQ(key.defaultValue->text, L"100% C:\\Program Files\\Kadrix\\Glimvex.dll");
     ASSERT_EQ(key.values.size(), 3u);
-    EXPECT_EQ(key.values[0].second.type, RegistryValue::Type::Dword);
+    EXPECT_EQ(key.values[0].second.type, ScriptValue::Type::Dword);
     EXPECT_EQ(key.values[0].second.dword, 42u);
     EXPECT_EQ(key.values[1].second.dword, 0x1Fu);
     EXPECT_EQ(key.values[2].first, L"Two words");

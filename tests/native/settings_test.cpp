@@ -1,4 +1,4 @@
-#include "engine/settings.h"
+#include "engine/core/settings.h"
 
 #include <gtest/gtest.h>
 

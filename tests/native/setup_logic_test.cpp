@@ -1,7 +1,10 @@
-#include "setup/command_line.h"
-#include "setup/registry_access.h"
-#include "setup/time_shift.h"
-#include "winui/text.h"
+#include "setup/core/switches.h"
+#include "setup/core/registry.h"
+#include "setup/core/cache_files.h"
+#include "setup/core/preview_geometry.h"
+#include "setup/core/random_tokens.h"
+#include "setup/core/time_shift_flags.h"
+#include "winui/core/text.h"
 
 #include "fake_registry.h"
 

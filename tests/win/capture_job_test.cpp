@@ -2,7 +2,7 @@
 // frame, every container the platform decodes, frame shapes, inputs that must
 // fail, and the deadline.
 #include "engine/capture_job.h"
-#include "engine/stream_names.h"
+#include "engine/core/stream_names.h"
 #include "support/clips.h"
 #include "support/hresult.h"
 

@@ -1,5 +1,5 @@
 #include "engine/composition.h"
-#include "engine/stream_names.h"
+#include "engine/core/stream_names.h"
 #include "engine/stream_store.h"
 #include "support/images.h"
 #include "support/test_files.h"

@@ -1,8 +1,9 @@
 // End to end, the way Explorer goes: Glimvex registered, the extensions
 // associated in HKEY_CLASSES_ROOT, and kadrix-thumb asking for every test
 // clip's thumbnail through the registry, as a process of its own.
-#include "com/proc_address.h"
-#include "engine/stream_names.h"
+#include "base/proc_address.h"
+#include "engine/core/stream_names.h"
+#include "product/identifiers.h"
 #include "support/clips.h"
 #include "support/program_run.h"
 
@@ -10,6 +11,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,9 @@ using namespace kadrix::test;
 
 namespace {
 
-constexpr wchar_t kClsid[] = L"{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}";
-constexpr wchar_t kProviderKey[] = L"{e357fccd-a995-4576-b01f-234630154e96}";
-constexpr wchar_t kExtractKey[] = L"{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}";
+constexpr const wchar_t* kClsid = kadrix::ids::kMyFirstGlimvexClsid;
+constexpr const wchar_t* kProviderKey = kadrix::ids::kThumbnailProviderHandlerKey;
+constexpr const wchar_t* kExtractKey = kadrix::ids::kExtractImageHandlerKey;
 
 struct Clip
 {
@@ -46,7 +48,8 @@ void SetHandler(const std::wstring& extension, const wchar_t* key, bool on)
 {
     const std::wstring path = extension + L"\\ShellEx\\" + key;
     if (on)
-        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, kClsid, sizeof kClsid);
+        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, kClsid,
+                          static_cast<DWORD>((std::wcslen(kClsid) + 1) * sizeof(wchar_t)));
     else
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, extension.c_str());
 }

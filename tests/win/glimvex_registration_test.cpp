@@ -1,8 +1,9 @@
 // Glimvex's self-registration: the keys its scripts and type library leave
 // in HKEY_CLASSES_ROOT of its own registry view, and what unregistration
 // takes away again.
-#include "com/proc_address.h"
-#include "com/unique_handle.h"
+#include "base/proc_address.h"
+#include "base/unique_handle.h"
+#include "product/identifiers.h"
 #include "support/program_run.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +15,22 @@
 
 namespace {
 
-constexpr wchar_t kClassKey[] = L"CLSID\\{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}";
-constexpr wchar_t kAppIdKey[] = L"AppID\\{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}";
+using namespace kadrix::ids;
+const std::wstring kClassKey = std::wstring(L"CLSID\\") + kMyFirstGlimvexClsid;
+const std::wstring kAppIdKey = std::wstring(L"AppID\\") + kGlimvexAppId;
 constexpr wchar_t kAppIdDllKey[] = L"AppID\\Glimvex.DLL";
-constexpr wchar_t kTypeLibKey[] = L"TypeLib\\{63106791-F71C-493E-AEFA-98DAC8A340E8}";
-constexpr wchar_t kShellKey[] = L".kxtest\\ShellEx\\{e357fccd-a995-4576-b01f-234630154e96}";
+const std::wstring kTypeLibKey = std::wstring(L"TypeLib\\") + kGlimvexLibId;
+const std::wstring kShellKey = std::wstring(L".kxtest\\ShellEx\\") + kThumbnailProviderHandlerKey;
 
 // This process's own view of the registry, and the other bitness's.
 constexpr REGSAM kOwnView = 0;
 constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
-bool KeyExists(const wchar_t* path, REGSAM view = kOwnView)
+bool KeyExists(const std::wstring& path, REGSAM view = kOwnView)
 {
     kadrix::unique_hkey key;
-    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) ==
+           ERROR_SUCCESS;
 }
 
 std::optional<std::wstring> ReadString(const std::wstring& path, const wchar_t* name = nullptr)
@@ -59,7 +62,7 @@ protected:
     void ExpectRegistered() const
     {
         EXPECT_EQ(ReadString(kAppIdKey), L"Glimvex");
-        EXPECT_EQ(ReadString(kAppIdDllKey, L"AppID"), L"{3F7B0E2C-8A41-4C96-B1D7-05E9A2C48B16}");
+        EXPECT_EQ(ReadString(kAppIdDllKey, L"AppID"), kGlimvexAppId);
         EXPECT_EQ(ReadString(kClassKey), L"Vantrel Kadrix thumb extractor class");
         const std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
         EXPECT_EQ(ReadString(server), modulePath_);
@@ -92,15 +95,15 @@ TEST_F(GlimvexRegistrationTest, RegisteringAgainReplacesTheClassKeyWhole)
               ERROR_SUCCESS);
     stale.reset();
     ASSERT_EQ(register_(), S_OK);
-    EXPECT_FALSE(KeyExists((std::wstring(kClassKey) + L"\\Stale").c_str()));
+    EXPECT_FALSE(KeyExists(kClassKey + L"\\Stale"));
     ExpectRegistered();
 }
 
 TEST_F(GlimvexRegistrationTest, UnregisteringLeavesSharedParentsAndShellKeys)
 {
     kadrix::unique_hkey shell;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kShellKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                shell.put(), nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kShellKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                nullptr, shell.put(), nullptr),
               ERROR_SUCCESS);
     shell.reset();
 
@@ -115,6 +118,21 @@ TEST_F(GlimvexRegistrationTest, UnregisteringLeavesSharedParentsAndShellKeys)
     EXPECT_TRUE(KeyExists(kShellKey)); // the setup program's to remove
 
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".kxtest");
+}
+
+// An uninstaller meets parts that are already gone: before any
+// registration, a second unregistration, a type library someone removed.
+// Each counts as removed, and every other part is still taken away.
+TEST_F(GlimvexRegistrationTest, UnregisteringWhatIsGoneSucceedsAndLeavesNothing)
+{
+    EXPECT_EQ(unregister_(), S_OK); // SetUp left nothing registered
+
+    ASSERT_EQ(register_(), S_OK);
+    ASSERT_EQ(::RegDeleteTreeW(HKEY_CLASSES_ROOT, kTypeLibKey.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(unregister_(), S_OK);
+    EXPECT_EQ(unregister_(), S_OK);
+    for (const std::wstring& key : {kClassKey, kAppIdKey, std::wstring(kAppIdDllKey), kTypeLibKey})
+        EXPECT_FALSE(KeyExists(key)) << key;
 }
 
 TEST_F(GlimvexRegistrationTest, Regsvr32RegistersAndUnregisters)

@@ -1,10 +1,11 @@
 // The thumbnail request on real clips, checked through the streams on disk:
 // which stream is shown, when a frame is captured again, and the stamp.
-#include "com/class_ids.h"
-#include "com/com_ptr.h"
-#include "com/proc_address.h"
+#include "product/identifiers.h"
+#include "base/com_ptr.h"
+#include "base/proc_address.h"
 #include "engine/settings_registry.h"
-#include "engine/stream_names.h"
+#include "support/settings_writer.h"
+#include "engine/core/stream_names.h"
 #include "engine/stream_store.h"
 #include "support/clips.h"
 

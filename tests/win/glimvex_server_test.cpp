@@ -2,10 +2,10 @@
 // its exports, with no registry involved. Conformance in the Wine style:
 // every answered and some refused interfaces, null out-parameters, exact
 // reference counts, and the module's unload rule.
-#include "com/class_ids.h"
-#include "com/com_ptr.h"
-#include "com/proc_address.h"
-#include "com/unique_handle.h"
+#include "product/identifiers.h"
+#include "base/com_ptr.h"
+#include "base/proc_address.h"
+#include "base/unique_handle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 #include "engine/settings_registry.h"
+#include "support/settings_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,7 @@ TEST_F(SettingsRegistryTest, WrittenValuesReadBackAsDwords)
     written.random = 2147483646;
     written.time = 32767;
     written.percent = 100;
-    ASSERT_EQ(WriteSettings(written), ERROR_SUCCESS);
+    ASSERT_EQ(test::WriteSettings(written), ERROR_SUCCESS);
 
     unique_hkey key = CreateKey();
     for (const SettingsValue& value : kSettingsValues) {

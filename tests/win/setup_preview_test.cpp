@@ -1,10 +1,10 @@
 // The setup window's appearance preview: the embedded sample pictures
 // decoded with libjpeg, and the preview's pixels in each look.
-#include "engine/gdiplus_session.h"
+#include "base/gdiplus.h"
 #include "setup/jpeg_picture.h"
 #include "setup/preview.h"
 #include "support/images.h"
-#include "winui/error.h"
+#include "winui/core/error.h"
 
 #include <gtest/gtest.h>
 

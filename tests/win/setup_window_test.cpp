@@ -1,7 +1,7 @@
 // The setup window, created as the program creates it and driven by messages
 // under the session's display. Each test starts without the settings key.
-#include "engine/gdiplus_session.h"
-#include "engine/settings.h"
+#include "base/gdiplus.h"
+#include "engine/core/settings.h"
 #include "setup/add_association.h"
 #include "setup/main_form.h"
 #include "support/images.h"

@@ -1,5 +1,6 @@
-#include "engine/gdiplus_session.h"
-#include "engine/stream_names.h"
+#include "base/gdiplus.h"
+#include "base/image_encoders.h"
+#include "engine/core/stream_names.h"
 #include "engine/stream_store.h"
 #include "engine/user_message.h"
 #include "support/child_process.h"

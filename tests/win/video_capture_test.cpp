@@ -1,8 +1,8 @@
 // CVideoCapture and its callback, driven directly: the callback's COM
 // contract and drawing, grab mode's Open and SaveFrame, and preview mode in
 // a window of the test.
-#include "engine/capture_position.h"
-#include "engine/stream_names.h"
+#include "engine/core/capture_position.h"
+#include "engine/core/stream_names.h"
 #include "engine/video_capture.h"
 #include "support/clips.h"
 #include "support/hresult.h"
@@ -93,7 +93,7 @@ TEST(SampleGrabberCallback, DrawsBottomUpAndTopDownRowsRightSideUp)
         callback.targetDC = target.dc();
         std::vector<BYTE> dib = TwoToneDib(5, 4, topDown);
         ASSERT_EQ(callback.BufferCB(0.0, dib.data(), static_cast<LONG>(dib.size())), S_OK);
-        EXPECT_EQ(callback.delivered, 1);
+        EXPECT_TRUE(callback.delivered.load());
         const Picture picture = target.picture();
         ASSERT_FALSE(picture.empty());
         EXPECT_TRUE(Near(picture.at(4, 0), {255, 0, 0}, 0)) << picture.at(4, 0);
@@ -115,7 +115,7 @@ TEST(SampleGrabberCallback, RefusesABufferShorterThanTheFrame)
     EXPECT_EQ(callback.BufferCB(0.0, dib.data(), 0), E_INVALIDARG);
     EXPECT_EQ(callback.BufferCB(0.0, dib.data(), -1), E_INVALIDARG);
     EXPECT_EQ(callback.BufferCB(0.0, nullptr, static_cast<LONG>(dib.size())), E_POINTER);
-    EXPECT_EQ(callback.delivered, 0);
+    EXPECT_FALSE(callback.delivered.load());
     EXPECT_TRUE(Near(target.picture().at(0, 0), {1, 2, 3}, 0)); // untouched
 }
 

@@ -1,7 +1,8 @@
 // Zelkon run as an installer runs it: a real process in the prefix, with the
 // classes root compared before and after, and the thumbnail cache cleaned in
 // a LOCALAPPDATA of the test's own.
-#include "setup/file_association.h"
+#include "product/identifiers.h"
+#include "setup/core/file_association.h"
 #include "support/child_process.h"
 #include "support/program_run.h"
 #include "support/test_files.h"
@@ -18,14 +19,14 @@
 #include <vector>
 
 using namespace kadrix::test;
-using kadrix::setup::kExtractImageHandlerKey;
-using kadrix::setup::kThumbnailProviderHandlerKey;
+using kadrix::ids::kExtractImageHandlerKey;
+using kadrix::ids::kThumbnailProviderHandlerKey;
 using kadrix::setup::kVideoExtensions;
 
 namespace {
 
-constexpr wchar_t kExtractor[] = L"{5D2A7C10-3B94-4E61-A8F2-7C0E19B4D6A3}";
-constexpr wchar_t kSheet[] = L"{A0C4E7B2-6F18-4D3A-9B55-2E8D71C0F94B}";
+constexpr const wchar_t* kExtractor = kadrix::ids::kMyFirstGlimvexClsid;
+constexpr const wchar_t* kSheet = kadrix::ids::kThumbTabliqClsid;
 constexpr wchar_t kForeign[] = L"{0F0F0F0F-1111-2222-3333-444444444444}";
 
 // The value of every key below a root, by path and name; keys without

@@ -3,7 +3,7 @@
 // violations are only honest between processes).
 #pragma once
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <string>
 

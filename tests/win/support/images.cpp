@@ -1,6 +1,6 @@
 #include "support/images.h"
 
-#include "engine/gdiplus_session.h"
+#include "base/gdiplus.h"
 
 #include <cstdlib>
 

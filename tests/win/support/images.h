@@ -1,7 +1,7 @@
 // Bitmaps to feed the engine and probes to read its pictures back.
 #pragma once
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "support/program_run.h"
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <algorithm>
 #include <cwchar>

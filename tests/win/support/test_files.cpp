@@ -1,6 +1,6 @@
 #include "support/test_files.h"
 
-#include "com/unique_handle.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 

@@ -1,11 +1,7 @@
 // The setup window's bookkeeping of the capture position: whether it changed
-// since the settings were loaded or saved (so a new "Random" token makes
-// every automatic thumbnail stale), and which sample picture the preview
-// shows for a position. Portable.
+// since the settings were loaded or saved, so that Apply stores a new
+// "Random" token and every automatic thumbnail becomes stale. Portable.
 #pragma once
-
-#include <cstdint>
-#include <random>
 
 namespace kadrix::setup {
 
@@ -36,26 +32,6 @@ public:
 private:
     bool armed_ = false;
     bool changed_ = false;
-};
-
-// The sample picture (1 to 5) for a track bar position in percent.
-int PreviewIndexForPercent(int percent);
-// The sample picture for a fixed time in seconds.
-int PreviewIndexForSeconds(int seconds);
-
-// New "Random" tokens, drawn uniformly from 0 to 2147483646.
-class RandomTokens
-{
-public:
-    // Seeded from the clock.
-    RandomTokens();
-    explicit RandomTokens(std::uint32_t seed) : engine_(seed) {}
-    std::int32_t Next();
-
-    static constexpr std::int32_t kMax = 2147483646;
-
-private:
-    std::mt19937 engine_;
 };
 
 } // namespace kadrix::setup

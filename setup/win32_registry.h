@@ -2,17 +2,19 @@
 // key, full access rights.
 #pragma once
 
-#include "com/unique_handle.h"
-#include "setup/registry_access.h"
+#include "base/unique_handle.h"
+#include "setup/core/registry.h"
 
 #include <windows.h>
 
 namespace kadrix::setup {
 
-class Registry final : public RegistryAccess
+class Win32Registry final : public Registry
 {
 public:
-    explicit Registry(HKEY root, REGSAM access = KEY_ALL_ACCESS) : root_(root), access_(access) {}
+    explicit Win32Registry(HKEY root, REGSAM access = KEY_ALL_ACCESS) : root_(root), access_(access)
+    {
+    }
 
     bool OpenKey(std::wstring_view path, bool create) override;
     void CloseKey() override { current_.reset(); }

@@ -1,4 +1,4 @@
-#include "setup/registry.h"
+#include "setup/win32_registry.h"
 
 #include <string>
 
@@ -10,7 +10,7 @@ static_assert(static_cast<DWORD>(ValueType::String) == REG_SZ &&
               static_cast<DWORD>(ValueType::DWord) == REG_DWORD &&
               static_cast<DWORD>(ValueType::MultiString) == REG_MULTI_SZ);
 
-HKEY Registry::BaseOf(std::wstring_view& path) const
+HKEY Win32Registry::BaseOf(std::wstring_view& path) const
 {
     if (!path.empty() && path.front() == L'\\') {
         path.remove_prefix(1);
@@ -19,7 +19,7 @@ HKEY Registry::BaseOf(std::wstring_view& path) const
     return Current();
 }
 
-bool Registry::OpenKey(std::wstring_view path, bool create)
+bool Win32Registry::OpenKey(std::wstring_view path, bool create)
 {
     HKEY base = BaseOf(path);
     const std::wstring subkey(path);
@@ -34,7 +34,7 @@ bool Registry::OpenKey(std::wstring_view path, bool create)
     return true;
 }
 
-bool Registry::KeyExists(std::wstring_view path)
+bool Win32Registry::KeyExists(std::wstring_view path)
 {
     HKEY base = BaseOf(path);
     const std::wstring subkey(path);
@@ -42,7 +42,7 @@ bool Registry::KeyExists(std::wstring_view path)
     return ::RegOpenKeyExW(base, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
 }
 
-std::optional<RegistryValue> Registry::ReadValue(std::wstring_view name)
+std::optional<RegistryValue> Win32Registry::ReadValue(std::wstring_view name)
 {
     const std::wstring valueName(name);
     DWORD type = 0;
@@ -69,7 +69,7 @@ std::optional<RegistryValue> Registry::ReadValue(std::wstring_view name)
     return value;
 }
 
-void Registry::WriteValue(std::wstring_view name, const RegistryValue& value)
+void Win32Registry::WriteValue(std::wstring_view name, const RegistryValue& value)
 {
     const std::wstring valueName(name);
     if (::RegSetValueExW(Current(), valueName.c_str(), 0, static_cast<DWORD>(value.type),
@@ -77,13 +77,13 @@ void Registry::WriteValue(std::wstring_view name, const RegistryValue& value)
         throw FailedToSetData(name);
 }
 
-bool Registry::DeleteValue(std::wstring_view name)
+bool Win32Registry::DeleteValue(std::wstring_view name)
 {
     const std::wstring valueName(name);
     return ::RegDeleteValueW(Current(), valueName.c_str()) == ERROR_SUCCESS;
 }
 
-bool Registry::DeleteKey(std::wstring_view path)
+bool Win32Registry::DeleteKey(std::wstring_view path)
 {
     HKEY base = BaseOf(path);
     const std::wstring subkey(path);

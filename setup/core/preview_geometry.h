@@ -3,11 +3,12 @@
 // constants of its own (a shorter letterbox picture, a shallower gloss).
 #pragma once
 
-#include "engine/tile_geometry.h"
+#include "engine/core/tile_geometry.h"
 
 namespace kadrix::setup {
 
 inline constexpr int kPreviewSize = 128;
+inline constexpr double kPreviewGlossDrop = 0.6;
 
 // The preview's background modes, numbered as the window keeps them.
 enum class PreviewMode
@@ -25,5 +26,10 @@ struct PreviewLayout
 };
 
 PreviewLayout LayoutPreview(PreviewMode mode, bool glossy);
+
+// The sample picture (1 to 5) for a track bar position in percent.
+int PreviewIndexForPercent(int percent);
+// The sample picture for a fixed time in seconds.
+int PreviewIndexForSeconds(int seconds);
 
 } // namespace kadrix::setup

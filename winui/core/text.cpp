@@ -1,6 +1,6 @@
-#include "winui/text.h"
+#include "winui/core/text.h"
 
-#include "winui/error.h"
+#include "winui/core/error.h"
 
 #include <cstdint>
 

@@ -4,7 +4,7 @@
 // registry implement it, and the rules above the raw operations live here.
 #pragma once
 
-#include "winui/error.h"
+#include "winui/core/error.h"
 
 #include <cstdint>
 #include <optional>
@@ -55,10 +55,10 @@ RegistryError InvalidDataType(std::wstring_view name);
 RegistryError FailedToSetData(std::wstring_view name);
 
 // An empty value name stands for the key's default value.
-class RegistryAccess
+class Registry
 {
 public:
-    virtual ~RegistryAccess() = default;
+    virtual ~Registry() = default;
 
     // Opens a path below the current key, or below the root while no key is
     // current (or when the path starts with a backslash), and makes it

@@ -1,4 +1,4 @@
-#include "engine/capture_position.h"
+#include "engine/core/capture_position.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "winui/error.h"
+#include "winui/core/error.h"
 
 namespace kadrix::winui {
 

@@ -1,4 +1,4 @@
-#include "setup/command_line.h"
+#include "setup/core/switches.h"
 
 namespace kadrix::setup {
 
@@ -11,14 +11,6 @@ Switch SwitchOf(std::wstring_view firstParameter)
     if (firstParameter == L"-unregister")
         return Switch::Unregister;
     return Switch::None;
-}
-
-std::wstring ThumbnailCacheFolder(std::wstring_view localAppData)
-{
-    std::wstring folder(localAppData);
-    if (folder.empty() || (folder.back() != L'\\' && folder.back() != L'/'))
-        folder.push_back(L'\\');
-    return folder + L"Microsoft\\Windows\\Explorer\\";
 }
 
 } // namespace kadrix::setup

@@ -1,4 +1,4 @@
-#include "com/registry_script.h"
+#include "com/core/registry_script.h"
 
 #include <cwctype>
 
@@ -207,16 +207,16 @@ private:
                EqualsNoCase(token_.text, word);
     }
 
-    RegistryValue Value()
+    ScriptValue Value()
     {
-        RegistryValue value;
+        ScriptValue value;
         if (IsKeyword(L"s")) {
             Advance();
-            value.type = RegistryValue::Type::String;
+            value.type = ScriptValue::Type::String;
             value.text = ExpectWord("a string value");
         } else if (IsKeyword(L"d")) {
             Advance();
-            value.type = RegistryValue::Type::Dword;
+            value.type = ScriptValue::Type::Dword;
             const std::wstring number = ExpectWord("a number");
             try {
                 std::size_t used = 0;

@@ -1,20 +1,13 @@
 // The per-extension shell registration that makes Explorer load the
 // thumbnail extractor and the property sheet handler for a video file type.
-// Portable: it works through a RegistryAccess rooted at the classes root.
+// Portable: it works through a Registry rooted at the classes root.
 #pragma once
 
-#include "setup/registry_access.h"
+#include "setup/core/registry.h"
 
 #include <string_view>
 
 namespace kadrix::setup {
-
-// The shell's handler keys below "<extension>\ShellEx", named after the
-// shell's extract-image and thumbnail-provider interfaces, spelt as the
-// shell spells them.
-inline constexpr wchar_t kExtractImageHandlerKey[] = L"{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}";
-inline constexpr wchar_t kThumbnailProviderHandlerKey[] = L"{e357fccd-a995-4576-b01f-234630154e96}";
-inline constexpr wchar_t kPropertySheetHandlersKey[] = L"ShellEx\\PropertySheetHandlers";
 
 // The extensions the setup program associates, sorted as its list shows them.
 inline constexpr const wchar_t* kVideoExtensions[] = {
@@ -31,10 +24,10 @@ struct AssociatedClasses
 
 // Registers one extension (with its dot). An extension without a key is left
 // alone. Registry errors propagate; steps done before stay done.
-void RegisterVideoFile(RegistryAccess& registry, const AssociatedClasses& classes,
+void RegisterVideoFile(Registry& registry, const AssociatedClasses& classes,
                        std::wstring_view extension);
 // Removes the registration and restores what registration replaced.
-void UnRegisterVideoFile(RegistryAccess& registry, const AssociatedClasses& classes,
+void UnRegisterVideoFile(Registry& registry, const AssociatedClasses& classes,
                          std::wstring_view extension);
 
 } // namespace kadrix::setup

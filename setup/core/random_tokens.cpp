@@ -1,26 +1,8 @@
-#include "setup/time_shift.h"
+#include "setup/core/random_tokens.h"
 
 #include <chrono>
 
 namespace kadrix::setup {
-
-int PreviewIndexForPercent(int percent)
-{
-    if (percent >= 100)
-        return 5;
-    if (percent < 0)
-        return 1;
-    return percent / 20 + 1;
-}
-
-int PreviewIndexForSeconds(int seconds)
-{
-    if (seconds >= 25)
-        return 5;
-    if (seconds < 0)
-        return 1;
-    return seconds / 5 + 1;
-}
 
 RandomTokens::RandomTokens()
     : engine_(static_cast<std::uint32_t>(

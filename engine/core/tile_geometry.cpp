@@ -1,4 +1,4 @@
-#include "engine/tile_geometry.h"
+#include "engine/core/tile_geometry.h"
 
 namespace kadrix {
 namespace {
@@ -11,12 +11,12 @@ TileRect Rect(double x, double y, double width, double height)
 
 } // namespace
 
-GlossWedge WedgeOver(double l, double t, double r, double g)
+GlossWedge WedgeOver(double l, double t, double r, double g, double leftDrop)
 {
     auto point = [](double x, double y) {
         return TilePoint{static_cast<float>(x), static_cast<float>(y)};
     };
-    return {point(l + 0.5, t + 0.5), point(l + 0.5, t + 0.75 * g - 0.5),
+    return {point(l + 0.5, t + 0.5), point(l + 0.5, t + leftDrop * g - 0.5),
             point(l + r - 0.5, t + 0.08 * g - 0.5), point(l + r - 0.5, t + 0.5)};
 }
 

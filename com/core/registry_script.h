@@ -29,7 +29,7 @@
 
 namespace kadrix::com {
 
-struct RegistryValue
+struct ScriptValue
 {
     enum class Type
     {
@@ -51,8 +51,8 @@ struct RegistryKey
     };
     std::wstring name;
     Removal removal = Removal::Normal;
-    std::optional<RegistryValue> defaultValue;
-    std::vector<std::pair<std::wstring, RegistryValue>> values; // "val Name = ..."
+    std::optional<ScriptValue> defaultValue;
+    std::vector<std::pair<std::wstring, ScriptValue>> values; // "val Name = ..."
     std::vector<RegistryKey> subkeys;
 };
 

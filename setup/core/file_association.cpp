@@ -1,4 +1,6 @@
-#include "setup/file_association.h"
+#include "setup/core/file_association.h"
+
+#include "product/identifiers.h"
 
 #include <string>
 
@@ -6,6 +8,8 @@ namespace kadrix::setup {
 namespace {
 
 constexpr wchar_t kDefault[] = L"";
+const std::wstring kSheetHandlers =
+    std::wstring(ids::kShellExKey) + L"\\" + ids::kPropertySheetHandlersKey;
 constexpr wchar_t kSavedHandler[] = L"VLOld";
 constexpr wchar_t kTreatment[] = L"Treatment";
 // Beside "Treatment", what the file type held before we set it to 0.
@@ -27,25 +31,25 @@ bool SameClass(std::wstring_view value, std::wstring_view classId)
 
 std::wstring OurPropertySheetHandler(const AssociatedClasses& classes)
 {
-    return std::wstring(kPropertySheetHandlersKey) + L"\\" + std::wstring(classes.propertySheet);
+    return kSheetHandlers + L"\\" + std::wstring(classes.propertySheet);
 }
 
 // Every step starts and ends with no key current, as a fresh accessor would.
 class Step
 {
 public:
-    explicit Step(RegistryAccess& registry) : registry_(registry) { registry_.CloseKey(); }
+    explicit Step(Registry& registry) : registry_(registry) { registry_.CloseKey(); }
     ~Step() { registry_.CloseKey(); }
     Step(const Step&) = delete;
     Step& operator=(const Step&) = delete;
 
 private:
-    RegistryAccess& registry_;
+    Registry& registry_;
 };
 
 // Opens the file type key: the key the extension's default value names, or
 // the extension key itself when that value is empty.
-bool OpenFileType(RegistryAccess& registry, std::wstring_view extension)
+bool OpenFileType(Registry& registry, std::wstring_view extension)
 {
     if (!registry.OpenKey(extension, false))
         return false;
@@ -56,7 +60,7 @@ bool OpenFileType(RegistryAccess& registry, std::wstring_view extension)
     return registry.OpenKey(progId, false);
 }
 
-void RegisterHandler(RegistryAccess& registry, const AssociatedClasses& classes,
+void RegisterHandler(Registry& registry, const AssociatedClasses& classes,
                      std::wstring_view extension, std::wstring_view handlerKey)
 {
     Step step(registry);
@@ -64,7 +68,7 @@ void RegisterHandler(RegistryAccess& registry, const AssociatedClasses& classes,
         return;
     // A handler key we may not create must not turn the writes below into
     // writes to the extension key itself.
-    if (!registry.OpenKey(L"ShellEx", true) || !registry.OpenKey(handlerKey, true))
+    if (!registry.OpenKey(ids::kShellExKey, true) || !registry.OpenKey(handlerKey, true))
         return;
     const std::wstring previous = registry.ReadString(kDefault);
     // Registered before: the default already names our class, and "VLOld"
@@ -74,7 +78,7 @@ void RegisterHandler(RegistryAccess& registry, const AssociatedClasses& classes,
     registry.WriteString(kDefault, classes.extractor);
 }
 
-void RegisterPropertySheet(RegistryAccess& registry, const AssociatedClasses& classes,
+void RegisterPropertySheet(Registry& registry, const AssociatedClasses& classes,
                            std::wstring_view extension)
 {
     Step step(registry);
@@ -88,17 +92,17 @@ void RegisterPropertySheet(RegistryAccess& registry, const AssociatedClasses& cl
             registry.WriteValue(kSavedTreatment, *treatment);
     }
     registry.WriteInteger(kTreatment, 0);
-    if (registry.OpenKey(kPropertySheetHandlersKey, true))
+    if (registry.OpenKey(kSheetHandlers, true))
         registry.OpenKey(classes.propertySheet, true);
 }
 
-void UnRegisterHandler(RegistryAccess& registry, const AssociatedClasses& classes,
+void UnRegisterHandler(Registry& registry, const AssociatedClasses& classes,
                        std::wstring_view extension, std::wstring_view handlerKey)
 {
     Step step(registry);
     // A missing key ends the step: reading or deleting in whatever key was
     // opened last would touch a key that holds nothing of ours.
-    if (!registry.OpenKey(extension, false) || !registry.OpenKey(L"ShellEx", false) ||
+    if (!registry.OpenKey(extension, false) || !registry.OpenKey(ids::kShellExKey, false) ||
         !registry.OpenKey(handlerKey, false))
         return;
     if (SameClass(registry.ReadString(kDefault), classes.extractor))
@@ -110,7 +114,7 @@ void UnRegisterHandler(RegistryAccess& registry, const AssociatedClasses& classe
     }
 }
 
-void UnRegisterPropertySheet(RegistryAccess& registry, const AssociatedClasses& classes,
+void UnRegisterPropertySheet(Registry& registry, const AssociatedClasses& classes,
                              std::wstring_view extension)
 {
     Step step(registry);
@@ -125,25 +129,25 @@ void UnRegisterPropertySheet(RegistryAccess& registry, const AssociatedClasses& 
     } else if (registered) {
         registry.DeleteValue(kTreatment);
     }
-    if (registry.OpenKey(kPropertySheetHandlersKey, false))
+    if (registry.OpenKey(kSheetHandlers, false))
         registry.DeleteKey(classes.propertySheet);
 }
 
 } // namespace
 
-void RegisterVideoFile(RegistryAccess& registry, const AssociatedClasses& classes,
+void RegisterVideoFile(Registry& registry, const AssociatedClasses& classes,
                        std::wstring_view extension)
 {
-    RegisterHandler(registry, classes, extension, kExtractImageHandlerKey);
+    RegisterHandler(registry, classes, extension, ids::kExtractImageHandlerKey);
     RegisterPropertySheet(registry, classes, extension);
-    RegisterHandler(registry, classes, extension, kThumbnailProviderHandlerKey);
+    RegisterHandler(registry, classes, extension, ids::kThumbnailProviderHandlerKey);
 }
 
-void UnRegisterVideoFile(RegistryAccess& registry, const AssociatedClasses& classes,
+void UnRegisterVideoFile(Registry& registry, const AssociatedClasses& classes,
                          std::wstring_view extension)
 {
-    UnRegisterHandler(registry, classes, extension, kExtractImageHandlerKey);
-    UnRegisterHandler(registry, classes, extension, kThumbnailProviderHandlerKey);
+    UnRegisterHandler(registry, classes, extension, ids::kExtractImageHandlerKey);
+    UnRegisterHandler(registry, classes, extension, ids::kThumbnailProviderHandlerKey);
     UnRegisterPropertySheet(registry, classes, extension);
 }
 

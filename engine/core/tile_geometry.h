@@ -3,7 +3,7 @@
 // to the last digit.
 #pragma once
 
-#include "engine/settings.h"
+#include "engine/core/settings.h"
 
 #include <array>
 #include <optional>
@@ -38,9 +38,10 @@ inline bool IsDrawableTile(int cx, int cy)
 }
 
 // The light wedge over an area of left l, top t, width r and height g: full
-// width along the top, three quarters of the height down the left edge, 8
-// percent down the right edge.
-GlossWedge WedgeOver(double l, double t, double r, double g);
+// width along the top, leftDrop of the height down the left edge, 8 percent
+// down the right edge, half a pixel inside. The tiles drop three quarters.
+inline constexpr double kTileGlossDrop = 0.75;
+GlossWedge WedgeOver(double l, double t, double r, double g, double leftDrop = kTileGlossDrop);
 
 // Lays out a cx by cy tile for a frame of frameWidth by frameHeight pixels
 // (both 0 when the stream could not be decoded).

@@ -1,23 +1,11 @@
-// The setup program's switches and the shell's thumbnail cache files.
-// Portable.
+// Where the shell keeps its thumbnail cache files, which "-cleancache"
+// deletes. Portable.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace kadrix::setup {
-
-enum class Switch
-{
-    None, // the window
-    CleanCache,
-    Register,
-    Unregister,
-};
-
-// The switch the first parameter names: "-cleancache", "-register" or
-// "-unregister", exactly, case included; anything else is none.
-Switch SwitchOf(std::wstring_view firstParameter);
 
 // The folder of the cache files below LOCALAPPDATA, with a path delimiter
 // between the two when LOCALAPPDATA does not end in one.

@@ -1,4 +1,4 @@
-#include "setup/registry_access.h"
+#include "setup/core/registry.h"
 
 namespace kadrix::setup {
 
@@ -51,7 +51,7 @@ RegistryError FailedToSetData(std::wstring_view name)
     return RegistryError(winui::FormatText(L"Failed to set data for '%s'", name));
 }
 
-std::wstring RegistryAccess::ReadString(std::wstring_view name)
+std::wstring Registry::ReadString(std::wstring_view name)
 {
     const std::optional<RegistryValue> value = ReadValue(name);
     if (!value || value->data.empty())
@@ -61,12 +61,12 @@ std::wstring RegistryAccess::ReadString(std::wstring_view name)
     return TextOf(*value);
 }
 
-void RegistryAccess::WriteString(std::wstring_view name, std::wstring_view text)
+void Registry::WriteString(std::wstring_view name, std::wstring_view text)
 {
     WriteValue(name, StringValue(text));
 }
 
-std::int32_t RegistryAccess::ReadInteger(std::wstring_view name)
+std::int32_t Registry::ReadInteger(std::wstring_view name)
 {
     const std::optional<RegistryValue> value = ReadValue(name);
     if (!value || value->data.size() > 4)
@@ -79,7 +79,7 @@ std::int32_t RegistryAccess::ReadInteger(std::wstring_view name)
     return static_cast<std::int32_t>(number);
 }
 
-void RegistryAccess::WriteInteger(std::wstring_view name, std::int32_t value)
+void Registry::WriteInteger(std::wstring_view name, std::int32_t value)
 {
     WriteValue(name, DWordValue(static_cast<std::uint32_t>(value)));
 }
