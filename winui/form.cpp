@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <exception>
+
 namespace kadrix::winui {
 namespace {
 
@@ -272,9 +274,19 @@ void Form::Bind(Control& control, int id)
 
 void Form::Show()
 {
-    OnShow();
+    // The form shows even when preparing it fails part way: the error still
+    // reaches the caller's error box, and the user gets a window in which to
+    // put right what failed.
+    std::exception_ptr failure;
+    try {
+        OnShow();
+    } catch (...) {
+        failure = std::current_exception();
+    }
     ::ShowWindow(hwnd_, SW_SHOW);
     ::UpdateWindow(hwnd_);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 int Form::ShowModal()

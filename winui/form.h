@@ -103,7 +103,8 @@ public:
     static Form* FromHandle(HWND window);
     HWND hwnd() const { return hwnd_; }
 
-    // Shows the form; OnShow runs first.
+    // Shows the form; OnShow runs first. An error of OnShow is raised after
+    // the form has shown.
     void Show();
     // Shows the form modally over its owner until a modal result is set or
     // the form is closed; returns the result (IDCANCEL when closed).

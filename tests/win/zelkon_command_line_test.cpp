@@ -221,6 +221,39 @@ TEST_F(CommandLine, OtherSpellingOpensTheWindow)
     EXPECT_TRUE(ClassesSnapshot() == before);
 }
 
+// A stored value of the wrong type is reported, and the window still opens
+// with what was read before it, so the user can put it right with Apply.
+TEST_F(CommandLine, BadStoredValueIsReportedAndTheWindowStillOpens)
+{
+    constexpr wchar_t kKey[] = L"Software\\Vantrel\\KadrixVuvu";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    const DWORD glossy = 1;
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Glossy", REG_DWORD, &glossy, 4),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Percent", REG_SZ, L"7", 4),
+              ERROR_SUCCESS);
+
+    const ProgramRun run =
+        RunProgram(BesideTest(L"Zelkon.exe"), L"", {}, L"Kadrix Vuvu setup", 30000,
+                   [](HWND window) { ::SendMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0); });
+    EXPECT_TRUE(run.windowSeen);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].title, L"Kadrix setup");
+    EXPECT_EQ(run.boxes[0].text, L"Invalid data type for 'Percent'");
+
+    DWORD type = 0, data = 0, size = sizeof data;
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kKey, L"Percent", RRF_RT_ANY, &type, &data, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(data, 1u); // the default: the bad value was not read
+    size = sizeof data;
+    EXPECT_EQ(
+        ::RegGetValueW(HKEY_CURRENT_USER, kKey, L"Glossy", RRF_RT_REG_DWORD, nullptr, &data, &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(data, 1u); // read before the bad one
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+}
+
 TEST_F(CommandLine, OnlyTheFirstParameterCounts)
 {
     TempDir local;

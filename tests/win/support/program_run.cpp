@@ -74,7 +74,7 @@ std::wstring BesideTest(const std::wstring& name)
 
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments,
                       const Environment& environment, const std::wstring& closeWindow,
-                      DWORD deadlineMs)
+                      DWORD deadlineMs, const WindowVisit& visit)
 {
     ProgramRun run;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
@@ -109,9 +109,12 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
                 run.boxes.push_back({TextOf(window), text ? TextOf(text) : std::wstring()});
                 answered.insert(window);
                 ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            } else if (!closeWindow.empty() && TextOf(window) == closeWindow) {
+            } else if (!closeWindow.empty() && TextOf(window) == closeWindow &&
+                       ::IsWindowEnabled(window)) {
                 run.windowSeen = true;
                 answered.insert(window);
+                if (visit)
+                    visit(window);
                 ::PostMessageW(window, WM_CLOSE, 0, 0);
             }
         }

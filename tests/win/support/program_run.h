@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,13 +27,17 @@ struct ProgramRun
 
 using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 
+// What to do with the window before it is closed, in this process.
+using WindowVisit = std::function<void(HWND window)>;
+
 // Starts `program` with `arguments` and the environment of this process plus
 // `environment`. Every message box the program shows is recorded and closed
-// with OK; a top-level window with the title `closeWindow` is closed as the
-// user would close it.
+// with OK; a top-level window with the title `closeWindow` is, once it is
+// visible and enabled (no box of its own over it), handed to `visit` and
+// then closed as the user would close it.
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments,
                       const Environment& environment = {}, const std::wstring& closeWindow = {},
-                      DWORD deadlineMs = 30000);
+                      DWORD deadlineMs = 30000, const WindowVisit& visit = {});
 
 // A file beside the running test executable.
 std::wstring BesideTest(const std::wstring& name);
