@@ -1,0 +1,124 @@
+#include "property_sheet/core/skin_logic.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace kadrix::tabliq {
+
+std::optional<CutFaces> CutFaceStrip(const std::uint8_t* bits, std::size_t size, int width,
+                                     int height, int widthBytes, int bitsPixel)
+{
+    if (bits == nullptr || width < 7 || height <= 0 || bitsPixel <= 0 || bitsPixel % 8 != 0) {
+        return std::nullopt;
+    }
+    const int w = (width - 3) / 4;
+    // Any other width would pour the surplus columns into the last face's rows.
+    if (width != 4 * w + 3) {
+        return std::nullopt;
+    }
+    const int b = bitsPixel / 8;
+    const std::int64_t stripRow = std::int64_t{width} * b;
+    if (widthBytes < stripRow ||
+        std::uint64_t(widthBytes) * std::uint64_t(height) > std::uint64_t(size)) {
+        return std::nullopt;
+    }
+
+    CutFaces cut;
+    cut.width = w;
+    cut.height = height;
+    cut.rowBytes = (w * b + 1) & ~1;
+    for (auto& face : cut.faces) {
+        face.assign(std::size_t(cut.rowBytes) * std::size_t(height), 0);
+    }
+
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = bits + std::size_t(y) * std::size_t(widthBytes);
+        int face = 0;
+        int separator = w;
+        std::size_t out = std::size_t(y) * std::size_t(cut.rowBytes);
+        std::size_t filled = 0;
+        for (int x = 0; x < width; ++x) {
+            if (x == separator) {
+                ++face;
+                separator += w + 1;
+                filled = 0;
+                continue;
+            }
+            std::memcpy(cut.faces[face].data() + out + filled, row + std::size_t(x) * b, b);
+            filled += b;
+        }
+    }
+    return cut;
+}
+
+Face ChooseFace(const ButtonLook& look)
+{
+    if (look.disabled) {
+        return Face::Disabled;
+    }
+    if (look.selected) {
+        return Face::Pressed;
+    }
+    if (look.hovering && look.hasHoverFace) {
+        return Face::Hover;
+    }
+    return Face::Normal;
+}
+
+void PremultiplyAlpha(std::uint8_t* bgra, std::size_t pixelCount)
+{
+    for (std::size_t i = 0; i < pixelCount; ++i, bgra += 4) {
+        const unsigned a = bgra[3];
+        for (int c = 0; c < 3; ++c) {
+            bgra[c] = static_cast<std::uint8_t>(bgra[c] * a / 255);
+        }
+    }
+}
+
+std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range)
+{
+    const std::int64_t travel = std::int64_t{clientWidth} - kSliderThumbTravelInset;
+    // A slider too narrow to have a groove, or a clip with no length yet,
+    // seeks to the start rather than dividing by nothing.
+    if (travel <= 0 || range <= 0) {
+        return 0;
+    }
+    std::int64_t clamped = x < kSliderEdge ? kSliderEdge : x;
+    if (clamped > clientWidth - kSliderEdge) {
+        clamped = clientWidth - kSliderEdge;
+    }
+    const std::int64_t n = clamped - kSliderEdge; // 0 .. travel + 2
+
+    // (n x range) / travel without forming the product, which could pass
+    // 64 bits: n x (range / travel) + n x (range % travel) / travel is the
+    // same truncated quotient, and its second product stays below 2^63.
+    const std::int64_t whole = range / travel;
+    const std::int64_t tail = n * (range % travel) / travel;
+    const std::int64_t max = std::numeric_limits<std::int64_t>::max();
+    if (n != 0 && whole > (max - tail) / n) {
+        return max;
+    }
+    return n * whole + tail;
+}
+
+int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth)
+{
+    const int travel = clientWidth - kSliderThumbTravelInset;
+    if (travel <= 0 || range <= 0) {
+        return 1;
+    }
+    const double step = static_cast<double>(range) / travel;
+    const double x = std::trunc(static_cast<double>(position) / step);
+    // A click right of the end seeks a little past the range, and a position
+    // from the graph may lie outside it: the thumb stays within the groove.
+    if (!(x > 0)) {
+        return 1;
+    }
+    if (x >= travel) {
+        return travel + 1;
+    }
+    return static_cast<int>(x) + 1;
+}
+
+} // namespace kadrix::tabliq
