@@ -31,3 +31,24 @@ int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid)
     }
     return -1;
 }
+
+namespace kadrix {
+
+bool SavePng(HBITMAP bitmap, const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        ::CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    GdiplusSession gdiplus;
+    CLSID png;
+    if (!gdiplus || GetEncoderClsid(L"image/png", &png) < 0)
+        return false;
+    Gdiplus::GpBitmap* raw = nullptr;
+    if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
+        return false;
+    unique_gp_bitmap image(raw);
+    return Gdiplus::DllExports::GdipSaveImageToFile(image.get(), path.c_str(), &png, nullptr) ==
+           Gdiplus::Ok;
+}
+
+} // namespace kadrix

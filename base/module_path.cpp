@@ -25,4 +25,10 @@ std::wstring FolderOf(std::wstring_view path)
     return end == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, end + 1));
 }
 
+std::wstring FileNameOf(std::wstring_view path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+}
+
 } // namespace kadrix

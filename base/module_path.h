@@ -17,4 +17,7 @@ std::wstring ModulePath(HMODULE module);
 // empty when there is none.
 std::wstring FolderOf(std::wstring_view path);
 
+// The last part of a path, after its last '\' or '/'.
+std::wstring FileNameOf(std::wstring_view path);
+
 } // namespace kadrix

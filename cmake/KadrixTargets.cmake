@@ -8,6 +8,30 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
       "${PROJECT_SOURCE_DIR}/scripts/wine-run.sh;${KADRIX_WINE_STATE}")
 endif()
 
+# A type library compiled from IDL for this bitness: widl with mingw (which
+# ships no .idl files, so com/idl holds a stand-in unknwn.idl), midl with MSVC.
+function(kadrix_type_library idl tlb)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(widl_bits -m64)
+    set(stdole_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  else()
+    set(widl_bits -m32)
+    set(stdole_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+  endif()
+  if(MSVC)
+    set(tlb_command midl /nologo /tlb ${tlb} ${idl})
+  else()
+    set(tlb_command ${KADRIX_TRIPLE}-widl -t ${widl_bits} -I ${PROJECT_SOURCE_DIR}/com/idl
+        -L ${stdole_dir} -o ${tlb} ${idl})
+  endif()
+  get_filename_component(name ${tlb} NAME)
+  add_custom_command(
+    OUTPUT ${tlb}
+    COMMAND ${tlb_command}
+    DEPENDS ${idl} ${PROJECT_SOURCE_DIR}/com/idl/unknwn.idl
+    COMMENT "Type library ${name}")
+endfunction()
+
 # Every Windows binary we build, for the runtime-import check.
 define_property(GLOBAL PROPERTY KADRIX_WINDOWS_BINARIES
   BRIEF_DOCS "Windows binaries checked for mingw runtime imports"

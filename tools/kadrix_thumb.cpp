@@ -10,9 +10,9 @@
 // --dll the library is loaded directly and asked for the class through
 // DllGetClassObject, with no registry at all. Each request's time is printed.
 #include "base/com_ptr.h"
-#include "base/gdiplus.h"
 #include "base/image_encoders.h"
-#include "base/proc_address.h"
+#include "base/module_path.h"
+#include "base/server_library.h"
 #include "base/unique_handle.h"
 #include "product/identifiers.h"
 
@@ -148,18 +148,11 @@ HRESULT HandlerFromRegistry(const std::wstring& video, const Options& options, H
 }
 
 // The handler straight from the library, as a test harness would.
-HRESULT HandlerFromDll(HMODULE module, const Options& options, Handler* handler)
+HRESULT HandlerFromDll(const kadrix::ServerLibrary& library, const Options& options,
+                       Handler* handler)
 {
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject = kadrix::GetProcAddressAs<GetClassObjectFn>(module, "DllGetClassObject");
-    if (!getClassObject)
-        return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    com_ptr<IClassFactory> factory;
-    HRESULT hr = getClassObject(options.clsid, IID_IClassFactory, factory.put_void());
-    if (FAILED(hr))
-        return hr;
     handler->protocol = options.protocol.value_or(Protocol::Provider);
-    return factory->CreateInstance(nullptr, IID_IUnknown, handler->object.put_void());
+    return library.CreateInstance(options.clsid, IID_IUnknown, handler->object.put_void());
 }
 
 HRESULT RunRequest(const Handler& handler, const std::wstring& video, SIZE size, HBITMAP* bitmap)
@@ -191,32 +184,12 @@ HRESULT RunRequest(const Handler& handler, const std::wstring& video, SIZE size,
     return extract->Extract(bitmap);
 }
 
-bool SavePng(HBITMAP bitmap, const std::wstring& path)
-{
-    kadrix::GdiplusSession gdiplus;
-    CLSID png;
-    if (!gdiplus || GetEncoderClsid(L"image/png", &png) < 0)
-        return false;
-    Gdiplus::GpBitmap* raw = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
-        return false;
-    kadrix::unique_gp_bitmap image(raw);
-    return Gdiplus::DllExports::GdipSaveImageToFile(image.get(), path.c_str(), &png, nullptr) ==
-           Gdiplus::Ok;
-}
-
-std::wstring FileNameOf(const std::wstring& path)
-{
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 int Run(const Options& options)
 {
-    kadrix::unique_hmodule module;
+    std::optional<kadrix::ServerLibrary> library;
     if (!options.dll.empty()) {
-        module.reset(::LoadLibraryW(options.dll.c_str()));
-        if (!module) {
+        library.emplace(options.dll.c_str());
+        if (!*library) {
             std::fwprintf(stderr, L"kadrix-thumb: can't load %ls (error %lu)\n",
                           options.dll.c_str(), ::GetLastError());
             return 2;
@@ -228,8 +201,8 @@ int Run(const Options& options)
     for (const std::wstring& video : options.videos) {
         const auto start = std::chrono::steady_clock::now();
         Handler handler;
-        HRESULT hr = module ? HandlerFromDll(module.get(), options, &handler)
-                            : HandlerFromRegistry(video, options, &handler);
+        HRESULT hr = library ? HandlerFromDll(*library, options, &handler)
+                             : HandlerFromRegistry(video, options, &handler);
         HBITMAP raw = nullptr;
         if (SUCCEEDED(hr))
             hr = RunRequest(handler, video, options.size, &raw);
@@ -247,8 +220,8 @@ int Run(const Options& options)
         }
         BITMAP info{};
         ::GetObjectW(bitmap.get(), sizeof info, &info);
-        const std::wstring png = options.out + L"\\" + FileNameOf(video) + L".png";
-        if (!SavePng(bitmap.get(), png)) {
+        const std::wstring png = options.out + L"\\" + kadrix::FileNameOf(video) + L".png";
+        if (!kadrix::SavePng(bitmap.get(), png)) {
             std::wprintf(L"%ls: can't write %ls\n", video.c_str(), png.c_str());
             ++failures;
             continue;

@@ -56,10 +56,66 @@ HWND FindChild(HWND root, int id)
 
 // --- Control
 
+void EventSink::OnError() noexcept
+{
+    HandleExceptionInWindow();
+}
+
 Control::~Control()
 {
-    if (hwnd_ && ::IsWindow(hwnd_))
+    if (hwnd_ && ::IsWindow(hwnd_)) {
+        Unsubclass();
         ::RemovePropW(hwnd_, kControlProperty);
+    }
+}
+
+void Control::Subclass()
+{
+    if (original_ || !hwnd_)
+        return;
+    original_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::SubclassProc)));
+}
+
+void Control::Unsubclass()
+{
+    // The window may outlive this object by a moment (its parent destroys
+    // it): give it back its own procedure.
+    if (original_)
+        ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+    original_ = nullptr;
+}
+
+LRESULT Control::CallOriginal(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return original_ ? ::CallWindowProcW(original_, hwnd_, message, wParam, lParam)
+                     : ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Control::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Control* self = FromHandle(window);
+    if (!self || !self->original_)
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    const WNDPROC original = self->original_;
+    if (message == WM_NCDESTROY) {
+        self->Unsubclass();
+        return ::CallWindowProcW(original, window, message, wParam, lParam);
+    }
+    // No error may leave a window procedure: it goes to the window that owns
+    // the control.
+    try {
+        LRESULT result = 0;
+        if (self->OnOwnMessage(message, wParam, lParam, result))
+            return result;
+    } catch (...) {
+        if (self->sink_)
+            self->sink_->OnError();
+        else
+            HandleExceptionInWindow();
+        return 0;
+    }
+    return ::CallWindowProcW(original, window, message, wParam, lParam);
 }
 
 bool Control::Bind(HWND root, int id, EventSink* sink)
@@ -478,20 +534,6 @@ bool PageControl::OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& resu
 
 // --- Check list box
 
-CheckListBox::~CheckListBox()
-{
-    // The list box may outlive this object by a moment (its form destroys
-    // it): give it back its own procedure.
-    if (original_ && ::IsWindow(hwnd()))
-        ::SetWindowLongPtrW(hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-}
-
-void CheckListBox::OnBound()
-{
-    original_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-        hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckListBox::SubclassProc)));
-}
-
 int CheckListBox::Add(std::wstring_view text)
 {
     const std::wstring item(text);
@@ -575,33 +617,23 @@ bool CheckListBox::OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& res
     return true;
 }
 
-LRESULT CALLBACK CheckListBox::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+bool CheckListBox::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    auto* self = static_cast<CheckListBox*>(FromHandle(window));
-    WNDPROC original = self ? self->original_ : nullptr;
-    if (!original)
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    try {
-        if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
-            const LRESULT hit = ::SendMessageW(window, LB_ITEMFROMPOINT, 0, lParam);
-            const int x = static_cast<short>(LOWORD(lParam));
-            if (HIWORD(hit) == 0 && x <= kCheckBoxSize + 2) {
-                const LRESULT answer = ::CallWindowProcW(original, window, message, wParam, lParam);
-                self->ToggleByUser(LOWORD(hit));
-                return answer;
-            }
-        } else if (message == WM_CHAR && wParam == L' ') {
-            self->ToggleByUser(static_cast<int>(::SendMessageW(window, LB_GETCURSEL, 0, 0)));
-            return 0;
-        } else if (message == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-            self->original_ = nullptr;
-        }
-    } catch (...) {
-        HandleExceptionInWindow();
-        return 0;
+    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
+        const LRESULT hit = ::SendMessageW(hwnd(), LB_ITEMFROMPOINT, 0, lParam);
+        const int x = static_cast<short>(LOWORD(lParam));
+        if (HIWORD(hit) != 0 || x > kCheckBoxSize + 2)
+            return false;
+        result = CallOriginal(message, wParam, lParam);
+        ToggleByUser(LOWORD(hit));
+        return true;
     }
-    return ::CallWindowProcW(original, window, message, wParam, lParam);
+    if (message == WM_CHAR && wParam == L' ') {
+        ToggleByUser(static_cast<int>(::SendMessageW(hwnd(), LB_GETCURSEL, 0, 0)));
+        result = 0;
+        return true;
+    }
+    return false;
 }
 
 } // namespace kadrix::winui

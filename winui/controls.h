@@ -24,12 +24,16 @@ enum class Event
     ClickCheck, // a check mark of a check list box toggled by the user
 };
 
-// Receives the events of the controls bound to it: the form that owns them.
+// Receives the events of the controls bound to it: the window that owns them.
 class EventSink
 {
 public:
     // `allow` matters for Changing events only: clear it to refuse.
     virtual void OnControlEvent(Control& sender, Event event, bool& allow) = 0;
+    // Inside a catch block: an error raised while a message of this window or
+    // of one of its controls was handled. The default shows the error box of
+    // the application (or a plain one).
+    virtual void OnError() noexcept;
 
 protected:
     ~EventSink() = default;
@@ -65,7 +69,8 @@ public:
     // (WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_VSCROLL, WM_DRAWITEM,
     // WM_CTLCOLOR*). True when handled, with `result` the answer.
     virtual bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    // Messages of the control's own window, for containers of the framework.
+    // Messages of the control's own window: for containers of the framework,
+    // and for controls that subclass their window. True when handled.
     virtual bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // What transparent children show behind them; null for the default.
     virtual HBRUSH Background() const { return nullptr; }
@@ -76,10 +81,21 @@ protected:
     // Raises Changing; false when the handler refused the change.
     bool RaiseChanging();
 
+    // Sends the control's own window messages through OnOwnMessage before
+    // its class's procedure sees them. Undone when the window or the object
+    // goes, whichever is first.
+    void Subclass();
+    // The class's own handling of a message, for a subclassed control.
+    LRESULT CallOriginal(UINT message, WPARAM wParam, LPARAM lParam);
+
 private:
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Unsubclass();
+
     HWND hwnd_ = nullptr;
     int id_ = 0;
     EventSink* sink_ = nullptr;
+    WNDPROC original_ = nullptr;
 };
 
 class Button : public Control
@@ -257,8 +273,6 @@ private:
 class CheckListBox : public Control
 {
 public:
-    CheckListBox() = default;
-    ~CheckListBox() override;
     // Inserts at the list's sorted place; returns the index.
     int Add(std::wstring_view text);
     int Count() const;
@@ -269,13 +283,10 @@ public:
     // As the user's click on the item's check box.
     void ToggleByUser(int index);
     bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 protected:
-    void OnBound() override;
-
-private:
-    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    WNDPROC original_ = nullptr;
+    void OnBound() override { Subclass(); }
 };
 
 } // namespace kadrix::winui

@@ -18,28 +18,6 @@ HINSTANCE Module()
     return ::GetModuleHandleW(nullptr);
 }
 
-// The control a notification is about.
-HWND NotifyingChild(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_COMMAND:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-        return reinterpret_cast<HWND>(lParam);
-    case WM_NOTIFY:
-        return reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
-    case WM_DRAWITEM:
-        return wParam ? reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem : nullptr;
-    default:
-        (void)wParam;
-        return nullptr;
-    }
-}
-
 // Pages, panels and shapes: they reflect their children's notifications and
 // let their own wrapper paint them.
 LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -152,19 +130,13 @@ HFONT MakeTahoma(bool bold)
 
 } // namespace
 
-bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    Control* control = Control::FromHandle(NotifyingChild(message, wParam, lParam));
-    return control && control->OnReflected(message, wParam, lParam, result);
-}
-
 // --- Form
 
 Form::~Form()
 {
-    if (hwnd_ && ::IsWindow(hwnd_)) {
-        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        ::DestroyWindow(hwnd_);
+    if (hwnd() && ::IsWindow(hwnd())) {
+        ::SetWindowLongPtrW(hwnd(), GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd());
     }
 }
 
@@ -219,9 +191,9 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
     const int x = centreOn.left + (centreOn.right - centreOn.left - width) / 2;
     const int y = centreOn.top + (centreOn.bottom - centreOn.top - height) / 2;
 
-    hwnd_ = ::CreateWindowExW(exStyle, kFormClass, caption, style, x, y, width, height, owner,
-                              nullptr, Module(), this);
-    if (!hwnd_)
+    SetHandle(::CreateWindowExW(exStyle, kFormClass, caption, style, x, y, width, height, owner,
+                                nullptr, Module(), this));
+    if (!hwnd())
         throw Error(L"Can't create the window");
     for (std::size_t i = 0; i < count; ++i)
         CreateControl(layout[i]);
@@ -229,7 +201,7 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
 
 void Form::CreateControl(const ControlLayout& item)
 {
-    HWND parent = item.parent ? FindChild(hwnd_, item.parent) : hwnd_;
+    HWND parent = item.parent ? FindChild(hwnd(), item.parent) : hwnd();
     int x = item.x, y = item.y, width = item.width, height = item.height;
     if (item.kind == ControlKind::Page) {
         // A page is a sibling above its tab control, so its controls'
@@ -237,12 +209,12 @@ void Form::CreateControl(const ControlLayout& item)
         // over the display area once the tabs are known.
         RECT area;
         ::GetWindowRect(parent, &area);
-        ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&area), 2);
+        ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
         x = area.left;
         y = area.top;
         width = area.right - area.left;
         height = area.bottom - area.top;
-        parent = hwnd_;
+        parent = hwnd();
     }
     const bool container = item.kind == ControlKind::Page || item.kind == ControlKind::Panel ||
                            item.kind == ControlKind::Shape;
@@ -266,12 +238,6 @@ void Form::CreateControl(const ControlLayout& item)
         ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void Form::Bind(Control& control, int id)
-{
-    if (!control.Bind(hwnd_, id, this))
-        throw Error(L"No control with the identifier " + std::to_wstring(id));
-}
-
 void Form::Show()
 {
     // The form shows even when preparing it fails part way: the error still
@@ -283,8 +249,8 @@ void Form::Show()
     } catch (...) {
         failure = std::current_exception();
     }
-    ::ShowWindow(hwnd_, SW_SHOW);
-    ::UpdateWindow(hwnd_);
+    ::ShowWindow(hwnd(), SW_SHOW);
+    ::UpdateWindow(hwnd());
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -325,7 +291,7 @@ int Form::ShowModal()
         ::EnableWindow(owner_, TRUE);
         ::SetActiveWindow(owner_);
     }
-    ::ShowWindow(hwnd_, SW_HIDE);
+    ::ShowWindow(hwnd(), SW_HIDE);
     modal_ = false;
     // The quit request belongs to the outer loop.
     if (quit)
@@ -339,53 +305,45 @@ void Form::Close()
         modalResult_ = IDCANCEL;
         return;
     }
-    ::DestroyWindow(hwnd_);
+    ::DestroyWindow(hwnd());
 }
 
 void Form::OnKeyUp(WORD, unsigned) {}
 
-LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+bool Form::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
 {
     switch (message) {
     case WM_CLOSE:
         Close();
-        return 0;
+        result = 0;
+        return true;
     case WM_DESTROY:
         if (Application* application = Application::Instance())
             if (application->MainForm() == this)
                 application->Terminate();
-        break;
+        return false;
     default:
-        break;
+        return false;
     }
-    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
         auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = window;
+        self->SetHandle(window);
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     Form* self = reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
-    // No error may leave a window procedure: it becomes the error box.
-    try {
-        LRESULT result = 0;
-        if (ReflectToControl(message, wParam, lParam, result))
-            return result;
-        result = self->HandleMessage(message, wParam, lParam);
-        if (message == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            self->hwnd_ = nullptr;
-        }
-        return result;
-    } catch (...) {
-        HandleExceptionInWindow();
-        return 0;
+    LRESULT result = 0;
+    const bool handled = self->Dispatch(message, wParam, lParam, result);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->SetHandle(nullptr);
     }
+    return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace kadrix::winui

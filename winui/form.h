@@ -1,10 +1,12 @@
 // Forms of the window framework: a top-level window whose controls are laid
 // out from a table, bound to member objects by identifier, and whose
-// controls' events are dispatched through an event table.
+// controls' events are dispatched through an event table (see window.h for
+// what forms share with dialogs and property pages).
 #pragma once
 
 #include "base/unique_handle.h"
 #include "winui/controls.h"
+#include "winui/window.h"
 
 #include <windows.h>
 
@@ -93,7 +95,7 @@ void DispatchEvent(const EventEntry<Form> (&table)[N], Form& form, Control& send
     }
 }
 
-class Form : public EventSink
+class Form : public Window
 {
 public:
     Form(const Form&) = delete;
@@ -101,7 +103,6 @@ public:
     virtual ~Form();
 
     static Form* FromHandle(HWND window);
-    HWND hwnd() const { return hwnd_; }
 
     // Shows the form; OnShow runs first. An error of OnShow is raised after
     // the form has shown.
@@ -127,18 +128,15 @@ protected:
     void CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
                     const ControlLayout* layout, std::size_t count);
     void SetKeyPreview(bool on) { keyPreview_ = on; }
-    // Binds a member object to the control with the identifier.
-    void Bind(Control& control, int id);
 
     virtual void OnShow() {}
     // The form's own messages; the default handles closing.
-    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControl(const ControlLayout& item);
 
-    HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
     unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> font_;
     unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> boldFont_;
@@ -146,9 +144,5 @@ private:
     bool modal_ = false;
     int modalResult_ = 0;
 };
-
-// Answers a child's notification by reflecting it to the child's wrapper.
-// Used by every window procedure of the framework.
-bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 } // namespace kadrix::winui

@@ -27,41 +27,6 @@ unique_hbitmap MakeTwoToneBitmap(int width, int height, Rgb top, Rgb bottom)
     return unique_hbitmap(::CreateBitmap(width, height, 1, 32, pixels.data()));
 }
 
-bool SavePng(HBITMAP bitmap, const std::wstring& path)
-{
-    const std::size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        ::CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
-    GdiplusSession gdiplus;
-    Gdiplus::GpBitmap* raw = nullptr;
-    if (GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
-        return false;
-    unique_gp_bitmap image(raw);
-    // The PNG encoder's identifier is fixed by GDI+.
-    const CLSID png = {
-        0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-    return GdipSaveImageToFile(image.get(), path.c_str(), &png, nullptr) == Gdiplus::Ok;
-}
-
-unique_hbitmap CaptureClientArea(HWND window)
-{
-    RECT area;
-    ::GetClientRect(window, &area);
-    POINT origin{0, 0};
-    ::ClientToScreen(window, &origin);
-    window_dc screen(nullptr);
-    unique_hdc memory(::CreateCompatibleDC(screen.get()));
-    unique_hbitmap shot(::CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
-    if (!memory || !shot)
-        return {};
-    {
-        select_object selected(memory.get(), shot.get());
-        ::BitBlt(memory.get(), 0, 0, area.right, area.bottom, screen.get(), origin.x, origin.y,
-                 SRCCOPY);
-    }
-    return shot;
-}
-
 Rgb Picture::at(int x, int y) const
 {
     const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];

@@ -1,6 +1,8 @@
 // Bitmaps to feed the engine and probes to read its pictures back.
 #pragma once
 
+#include "base/image_encoders.h"
+#include "base/screen_capture.h"
 #include "base/unique_handle.h"
 
 #include <windows.h>
@@ -22,10 +24,9 @@ unique_hbitmap MakeSolidBitmap(int width, int height, Rgb colour);
 // picture turned upside down shows.
 unique_hbitmap MakeTwoToneBitmap(int width, int height, Rgb top, Rgb bottom);
 
-// Saves a GDI bitmap as a PNG file for a person to look at; creates the folder.
-bool SavePng(HBITMAP bitmap, const std::wstring& path);
-// What the screen shows of a window's client area, for screenshots.
-unique_hbitmap CaptureClientArea(HWND window);
+// PNG files for a person to look at, and what the screen shows of a window.
+using kadrix::CaptureClientArea;
+using kadrix::SavePng;
 
 // A decoded picture in 32-bit BGRA, top row first.
 struct Picture

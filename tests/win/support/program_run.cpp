@@ -74,27 +74,45 @@ std::wstring BesideTest(const std::wstring& name)
 
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments,
                       const Environment& environment, const std::wstring& closeWindow,
-                      DWORD deadlineMs, const WindowVisit& visit)
+                      DWORD deadlineMs, const WindowVisit& visit, bool captureOutput)
 {
     ProgramRun run;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     std::wstring block = EnvironmentBlock(environment);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    // The output goes to a file that dies with its last handle.
+    unique_file output;
+    if (captureOutput) {
+        wchar_t folder[MAX_PATH], name[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, folder);
+        ::GetTempFileNameW(folder, L"out", 0, name);
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        output.reset(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                   CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = nullptr;
+        startup.hStdOutput = output.get();
+        startup.hStdError = output.get();
+    }
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info))
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
+                          captureOutput ? TRUE : FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                          nullptr, &startup, &info))
         return run;
     ::CloseHandle(info.hThread);
     unique_handle process(info.hProcess);
 
     std::set<HWND> answered;
     const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
+    run.finished = true;
     while (::WaitForSingleObject(process.get(), 20) == WAIT_TIMEOUT) {
         if (::GetTickCount64() > deadline) {
             ::TerminateProcess(process.get(), 99);
             ::WaitForSingleObject(process.get(), 5000);
-            return run;
+            run.finished = false;
+            break;
         }
         WindowScan scan{info.dwProcessId, {}};
         ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&scan));
@@ -103,24 +121,32 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
                 continue;
             wchar_t className[32] = {};
             ::GetClassNameW(window, className, 32);
-            if (::lstrcmpW(className, L"#32770") == 0) {
-                // A message box: its text is the static control 0xFFFF.
-                HWND text = ::GetDlgItem(window, 0xFFFF);
-                run.boxes.push_back({TextOf(window), text ? TextOf(text) : std::wstring()});
-                answered.insert(window);
-                ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            } else if (!closeWindow.empty() && TextOf(window) == closeWindow &&
-                       ::IsWindowEnabled(window)) {
+            // A message box is a dialog whose text is the static control 0xFFFF.
+            HWND text = ::GetDlgItem(window, 0xFFFF);
+            if (!closeWindow.empty() && TextOf(window) == closeWindow) {
+                if (!::IsWindowEnabled(window))
+                    continue;
                 run.windowSeen = true;
                 answered.insert(window);
                 if (visit)
                     visit(window);
                 ::PostMessageW(window, WM_CLOSE, 0, 0);
+            } else if (::lstrcmpW(className, L"#32770") == 0 && text) {
+                run.boxes.push_back({TextOf(window), TextOf(text)});
+                answered.insert(window);
+                ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             }
         }
     }
-    run.finished = true;
-    ::GetExitCodeProcess(process.get(), &run.exitCode);
+    if (run.finished)
+        ::GetExitCodeProcess(process.get(), &run.exitCode);
+    if (output) {
+        char buffer[4096];
+        DWORD read = 0;
+        ::SetFilePointer(output.get(), 0, nullptr, FILE_BEGIN);
+        while (::ReadFile(output.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+            run.output.append(buffer, read);
+    }
     return run;
 }
 

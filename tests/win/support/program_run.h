@@ -21,6 +21,7 @@ struct ProgramRun
 {
     bool finished = false; // false: it was still running at the deadline and was ended
     DWORD exitCode = 0;
+    std::string output;          // what it wrote to its standard output and error, when asked
     std::vector<ShownBox> boxes; // message boxes, in the order shown, each answered with OK
     bool windowSeen = false;     // the window named in the call showed (and was closed)
 };
@@ -37,7 +38,8 @@ using WindowVisit = std::function<void(HWND window)>;
 // then closed as the user would close it.
 ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments,
                       const Environment& environment = {}, const std::wstring& closeWindow = {},
-                      DWORD deadlineMs = 30000, const WindowVisit& visit = {});
+                      DWORD deadlineMs = 30000, const WindowVisit& visit = {},
+                      bool captureOutput = false);
 
 // A file beside the running test executable.
 std::wstring BesideTest(const std::wstring& name);

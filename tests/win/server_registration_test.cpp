@@ -1,6 +1,6 @@
-// Glimvex's self-registration: the keys its scripts and type library leave
-// in HKEY_CLASSES_ROOT of its own registry view, and what unregistration
-// takes away again.
+// The two servers' self-registration: the keys their scripts and type
+// libraries leave in HKEY_CLASSES_ROOT of their own registry view, and what
+// unregistration takes away again.
 #include "base/proc_address.h"
 #include "base/unique_handle.h"
 #include "product/identifiers.h"
@@ -16,11 +16,27 @@
 namespace {
 
 using namespace kadrix::ids;
-const std::wstring kClassKey = std::wstring(L"CLSID\\") + kMyFirstGlimvexClsid;
-const std::wstring kAppIdKey = std::wstring(L"AppID\\") + kGlimvexAppId;
-constexpr wchar_t kAppIdDllKey[] = L"AppID\\Glimvex.DLL";
-const std::wstring kTypeLibKey = std::wstring(L"TypeLib\\") + kGlimvexLibId;
-const std::wstring kShellKey = std::wstring(L".kxtest\\ShellEx\\") + kThumbnailProviderHandlerKey;
+
+// What one server registers.
+struct Server
+{
+    const wchar_t* dll;
+    const wchar_t* name;      // the AppID's default value, "<name>.DLL" its second key
+    const wchar_t* className; // the class key's default value
+    const wchar_t* clsid;
+    const wchar_t* appId;
+    const wchar_t* libId;
+    const wchar_t* libraryName; // the type library's help string
+    std::wstring handlerKey;    // what the setup program enters below a file type's ShellEx
+};
+
+const Server kServers[] = {
+    {L"Glimvex.dll", L"Glimvex", L"Vantrel Kadrix thumb extractor class", kMyFirstGlimvexClsid,
+     kGlimvexAppId, kGlimvexLibId, L"Glimvex 1.0 Type Library", kThumbnailProviderHandlerKey},
+    {L"Tabliq.dll", L"Tabliq", L"Vantrel Kadrix property sheet", kThumbTabliqClsid, kTabliqAppId,
+     kTabliqLibId, L"Tabliq 1.0 Type Library",
+     std::wstring(kPropertySheetHandlersKey) + L"\\" + kThumbTabliqClsid},
+};
 
 // This process's own view of the registry, and the other bitness's.
 constexpr REGSAM kOwnView = 0;
@@ -43,12 +59,18 @@ std::optional<std::wstring> ReadString(const std::wstring& path, const wchar_t* 
     return std::wstring(data);
 }
 
-class GlimvexRegistrationTest : public testing::Test
+class ServerRegistrationTest : public testing::TestWithParam<Server>
 {
 protected:
     void SetUp() override
     {
-        module_.reset(::LoadLibraryW(L"Glimvex.dll"));
+        const Server& server = GetParam();
+        kClassKey = std::wstring(L"CLSID\\") + server.clsid;
+        kAppIdKey = std::wstring(L"AppID\\") + server.appId;
+        kAppIdDllKey = std::wstring(L"AppID\\") + server.name + L".DLL";
+        kTypeLibKey = std::wstring(L"TypeLib\\") + server.libId;
+        kShellKey = std::wstring(L".kxtest\\ShellEx\\") + server.handlerKey;
+        module_.reset(::LoadLibraryW(server.dll));
         ASSERT_TRUE(module_);
         register_ = kadrix::GetProcAddressAs<Entry>(module_.get(), "DllRegisterServer");
         unregister_ = kadrix::GetProcAddressAs<Entry>(module_.get(), "DllUnregisterServer");
@@ -61,14 +83,18 @@ protected:
 
     void ExpectRegistered() const
     {
-        EXPECT_EQ(ReadString(kAppIdKey), L"Glimvex");
-        EXPECT_EQ(ReadString(kAppIdDllKey, L"AppID"), kGlimvexAppId);
-        EXPECT_EQ(ReadString(kClassKey), L"Vantrel Kadrix thumb extractor class");
-        const std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
-        EXPECT_EQ(ReadString(server), modulePath_);
-        EXPECT_EQ(ReadString(server, L"ThreadingModel"), L"Apartment");
-        EXPECT_EQ(ReadString(std::wstring(kTypeLibKey) + L"\\1.0"), L"Glimvex 1.0 Type Library");
+        const Server& server = GetParam();
+        EXPECT_EQ(ReadString(kAppIdKey), server.name);
+        EXPECT_EQ(ReadString(kAppIdDllKey, L"AppID"), server.appId);
+        EXPECT_EQ(ReadString(kClassKey), server.className);
+        const std::wstring inproc = kClassKey + L"\\InprocServer32";
+        EXPECT_EQ(ReadString(inproc), modulePath_);
+        EXPECT_EQ(ReadString(inproc, L"ThreadingModel"), L"Apartment");
+        EXPECT_EQ(ReadString(std::wstring(kTypeLibKey) + L"\\1.0"), server.libraryName);
     }
+
+    // The keys of this server, named after its identifiers.
+    std::wstring kClassKey, kAppIdKey, kAppIdDllKey, kTypeLibKey, kShellKey;
 
     using Entry = HRESULT(STDAPICALLTYPE*)();
     kadrix::unique_hmodule module_;
@@ -77,7 +103,7 @@ protected:
     std::wstring modulePath_;
 };
 
-TEST_F(GlimvexRegistrationTest, RegistersClassAppIdAndTypeLibraryInItsOwnView)
+TEST_P(ServerRegistrationTest, RegistersClassAppIdAndTypeLibraryInItsOwnView)
 {
     ASSERT_EQ(register_(), S_OK);
     ExpectRegistered();
@@ -86,7 +112,7 @@ TEST_F(GlimvexRegistrationTest, RegistersClassAppIdAndTypeLibraryInItsOwnView)
     EXPECT_FALSE(KeyExists(kClassKey, kOtherView));
 }
 
-TEST_F(GlimvexRegistrationTest, RegisteringAgainReplacesTheClassKeyWhole)
+TEST_P(ServerRegistrationTest, RegisteringAgainReplacesTheClassKeyWhole)
 {
     ASSERT_EQ(register_(), S_OK);
     kadrix::unique_hkey stale;
@@ -99,7 +125,7 @@ TEST_F(GlimvexRegistrationTest, RegisteringAgainReplacesTheClassKeyWhole)
     ExpectRegistered();
 }
 
-TEST_F(GlimvexRegistrationTest, UnregisteringLeavesSharedParentsAndShellKeys)
+TEST_P(ServerRegistrationTest, UnregisteringLeavesSharedParentsAndShellKeys)
 {
     kadrix::unique_hkey shell;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kShellKey.c_str(), 0, nullptr, 0, KEY_WRITE,
@@ -123,7 +149,7 @@ TEST_F(GlimvexRegistrationTest, UnregisteringLeavesSharedParentsAndShellKeys)
 // An uninstaller meets parts that are already gone: before any
 // registration, a second unregistration, a type library someone removed.
 // Each counts as removed, and every other part is still taken away.
-TEST_F(GlimvexRegistrationTest, UnregisteringWhatIsGoneSucceedsAndLeavesNothing)
+TEST_P(ServerRegistrationTest, UnregisteringWhatIsGoneSucceedsAndLeavesNothing)
 {
     EXPECT_EQ(unregister_(), S_OK); // SetUp left nothing registered
 
@@ -131,11 +157,11 @@ TEST_F(GlimvexRegistrationTest, UnregisteringWhatIsGoneSucceedsAndLeavesNothing)
     ASSERT_EQ(::RegDeleteTreeW(HKEY_CLASSES_ROOT, kTypeLibKey.c_str()), ERROR_SUCCESS);
     EXPECT_EQ(unregister_(), S_OK);
     EXPECT_EQ(unregister_(), S_OK);
-    for (const std::wstring& key : {kClassKey, kAppIdKey, std::wstring(kAppIdDllKey), kTypeLibKey})
+    for (const std::wstring& key : {kClassKey, kAppIdKey, kAppIdDllKey, kTypeLibKey})
         EXPECT_FALSE(KeyExists(key)) << key;
 }
 
-TEST_F(GlimvexRegistrationTest, Regsvr32RegistersAndUnregisters)
+TEST_P(ServerRegistrationTest, Regsvr32RegistersAndUnregisters)
 {
     auto run = [](const std::wstring& arguments) -> DWORD {
         // regsvr32 of this process's bitness, as an installer would start it.
@@ -153,5 +179,11 @@ TEST_F(GlimvexRegistrationTest, Regsvr32RegistersAndUnregisters)
     EXPECT_FALSE(KeyExists(kClassKey));
     EXPECT_FALSE(KeyExists(kAppIdKey));
 }
+
+INSTANTIATE_TEST_SUITE_P(Both, ServerRegistrationTest, testing::ValuesIn(kServers),
+                         [](const testing::TestParamInfo<Server>& info) {
+                             return info.param.dll[0] == L'G' ? std::string("Glimvex")
+                                                              : std::string("Tabliq");
+                         });
 
 } // namespace

@@ -1,0 +1,13 @@
+#include "property_sheet/tabliq_app.h"
+
+CTabliqApp theApp;
+
+bool CTabliqApp::InitInstance()
+{
+    return LibraryApplication::InitInstance();
+}
+
+int CTabliqApp::ExitInstance()
+{
+    return LibraryApplication::ExitInstance();
+}

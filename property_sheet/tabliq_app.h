@@ -1,0 +1,19 @@
+// Tabliq's application object: the window framework's hold on the library
+// (its resources, and whether a page of it still lives). One static instance,
+// started when the library loads.
+#pragma once
+
+#include "winui/library_application.h"
+
+class CTabliqApp final : public kadrix::winui::LibraryApplication
+{
+public:
+    CTabliqApp() = default;
+
+protected:
+    bool InitInstance() override;
+    int ExitInstance() override;
+};
+
+// The library's one application object.
+extern CTabliqApp theApp;

@@ -1,0 +1,76 @@
+// Tabliq's module: the library entry (the window framework's application
+// object and the COM kit's module), the four exports and the one class.
+// The module's entry points keep every exception inside the library.
+#include "com/module.h"
+#include "engine/capture_job.h"
+#include "product/identifiers.h"
+#include "property_sheet/resource.h"
+#include "property_sheet/tabliq_app.h"
+#include "property_sheet/thumb_tabliq.h"
+
+namespace {
+
+kadrix::com::ClassEntry g_classes[] = {
+    {&CLSID_ThumbTabliq, &kadrix::com::CreateInstance<CThumbTabliq>, IDR_THUMBTABLIQ},
+};
+
+// The COM kit's module with Tabliq's identifiers and its one class.
+class CTabliqModule
+{
+public:
+    static bool Attach(HINSTANCE instance)
+    {
+        return Server().Attach(instance, g_classes, std::size(g_classes));
+    }
+    static void Detach() { Server().Detach(); }
+
+    // Only when no page of the window framework lives, no capture job runs
+    // our code and no object or server lock is held.
+    static HRESULT CanUnloadNow()
+    {
+        if (!theApp.CanUnloadNow() || kadrix::LiveCaptureJobs() > 0)
+            return S_FALSE;
+        return Server().CanUnloadNow();
+    }
+
+    static kadrix::com::Module& Server() { return kadrix::com::Module::Instance(); }
+};
+
+} // namespace
+
+// Records the module and starts the framework's application object, nothing
+// else: no I/O, GDI+ or COM under the loader lock.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        ::DisableThreadLibraryCalls(instance);
+        if (!theApp.Start(instance))
+            return FALSE;
+        return CTabliqModule::Attach(instance);
+    }
+    if (reason == DLL_PROCESS_DETACH) {
+        CTabliqModule::Detach();
+        theApp.Stop();
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow()
+{
+    return CTabliqModule::CanUnloadNow();
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+{
+    return CTabliqModule::Server().GetClassObject(clsid, riid, ppv);
+}
+
+STDAPI DllRegisterServer()
+{
+    return CTabliqModule::Server().RegisterServer(IDR_TABLIQ, kadrix::ids::kTabliqAppId);
+}
+
+STDAPI DllUnregisterServer()
+{
+    return CTabliqModule::Server().UnregisterServer(IDR_TABLIQ, kadrix::ids::kTabliqAppId);
+}

@@ -1,0 +1,40 @@
+// The property sheet handler: Explorer hands it the selection, then asks it
+// to add pages. For exactly one file it adds one page, the thumbnail page
+// titled "Kadrix".
+#pragma once
+
+#include "com/module.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+class CThumbTabliq final : public IShellExtInit, public IShellPropSheetExt
+{
+public:
+    CThumbTabliq() = default;
+    CThumbTabliq(const CThumbTabliq&) = delete;
+    CThumbTabliq& operator=(const CThumbTabliq&) = delete;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IShellExtInit: records the selection from the data object's drop list.
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY progId) override;
+
+    // IShellPropSheetExt
+    STDMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) override;
+    STDMETHODIMP ReplacePage(EXPPS pageId, LPFNSVADDPROPSHEETPAGE replaceWith,
+                             LPARAM lParam) override;
+
+private:
+    ~CThumbTabliq();
+
+    HRESULT AddThumbnailPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam);
+
+    kadrix::com::ModuleLock moduleLock_;
+    LONG refs_ = 1;           // apartment-threaded: called on one thread only
+    wchar_t* path_ = nullptr; // MAX_PATH characters; freed once the page has its copy
+    UINT fileCount_ = 0;
+};
