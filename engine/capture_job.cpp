@@ -1,7 +1,8 @@
 #include "engine/capture_job.h"
 
-#include "base/unique_handle.h"
-#include "engine/core/capture_position.h"
+#include "base/exception_boundary.h"
+#include "base/waits.h"
+#include "engine/stream_store.h"
 #include "engine/video_capture.h"
 
 #include <atomic>
@@ -19,13 +20,11 @@ std::atomic<long> g_liveJobs{0};
 struct CaptureJob
 {
     std::wstring path;
-    double value = 0;
-    double scale = 0;
-    int userChosen = 0;
+    kadrix::FramePosition position{};
     HMODULE module = nullptr; // keeps the code of this job loaded while the worker runs
     kadrix::unique_handle done;
     std::atomic<HRESULT> result{E_FAIL};
-    std::atomic<bool> abandoned{false};
+    kadrix::unique_hbitmap frame;   // the worker's until done, then the caller's
     std::atomic<int> references{2}; // the caller and the worker
 
     void Release()
@@ -35,8 +34,9 @@ struct CaptureJob
     }
 };
 
-// One attempt: a graph of its own, seek, grab.
-HRESULT CaptureAt(const CaptureJob& job, bool earlier)
+// One attempt: a graph of its own, seek, grab. S_FALSE: the graph ended
+// without a frame at a position the job may try earlier.
+HRESULT GrabAt(CaptureJob& job, bool earlier)
 {
     std::unique_ptr<CVideoCapture> capture(new (std::nothrow) CVideoCapture(nullptr, 0));
     // E_POINTER, not E_OUTOFMEMORY: the code the capture job has always
@@ -48,55 +48,39 @@ HRESULT CaptureAt(const CaptureJob& job, bool earlier)
         capture->Close();
         return opened;
     }
-    LONGLONG position = kadrix::CaptureJobPosition(capture->GetDuration(), job.value, job.scale);
+    kadrix::ReferenceTime position =
+        job.position.exact ? job.position.time
+                           : kadrix::CaptureJobPosition(capture->GetDuration(), job.position.value,
+                                                        job.position.scale);
     if (earlier)
         position = kadrix::EarlierCapturePosition(position);
     if (FAILED(capture->SetPosition(position))) {
         capture->Close();
         return E_FAIL;
     }
-    // A caller that has given up gets no late write into its file.
-    if (job.abandoned) {
-        capture->Close();
-        return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    }
-    const HRESULT saved = capture->SaveFrame(job.userChosen);
+    const HRESULT grabbed = capture->GrabFrame(&job.frame);
     capture->Close();
-    // Without a frame the first time, say so: the caller may try earlier.
-    if (saved == E_FAIL && !earlier && position > 0)
+    if (grabbed == E_FAIL && !earlier && !job.position.exact && position > 0)
         return S_FALSE;
-    // A JPEG that can't be written is the store's business; a frame that
-    // never came is a failed job, not a success with nothing stored.
-    return FAILED(saved) ? saved : S_OK;
+    return grabbed;
 }
 
-HRESULT Capture(const CaptureJob& job)
+HRESULT Grab(CaptureJob& job)
 {
-    const HRESULT hr = CaptureAt(job, false);
+    const HRESULT hr = GrabAt(job, false);
     // The graph ended without a frame: the position lay at or past the last
     // frame (the very end, or a duration that overstates the clip). One
     // second earlier still shows the end of the clip.
-    return hr == S_FALSE ? CaptureAt(job, true) : hr;
-}
-
-void RunOnWorker(CaptureJob* job)
-{
-    HRESULT hr = E_UNEXPECTED;
-    try {
-        hr = Capture(*job);
-    } catch (...) {
-        hr = E_UNEXPECTED; // nothing may leave a thread procedure
-    }
-    job->result = hr;
-    ::SetEvent(job->done.get());
-    job->Release();
+    return hr == S_FALSE ? GrabAt(job, true) : hr;
 }
 
 DWORD WINAPI CaptureWorker(void* parameter)
 {
     auto* job = static_cast<CaptureJob*>(parameter);
     const HMODULE module = job->module;
-    RunOnWorker(job);
+    job->result = kadrix::GuardHResult([&] { return Grab(*job); });
+    ::SetEvent(job->done.get());
+    job->Release();
     --g_liveJobs;
     // The module reference taken for this thread is dropped only as the
     // thread ends, so the code it runs can't be unloaded under it.
@@ -104,32 +88,9 @@ DWORD WINAPI CaptureWorker(void* parameter)
     return 0;
 }
 
-} // namespace
-
-namespace kadrix {
-
-long LiveCaptureJobs()
+HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
+                     kadrix::unique_hbitmap* frame)
 {
-    return g_liveJobs.load();
-}
-
-HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
-                      DWORD deadlineMs)
-{
-    if (!path)
-        return E_POINTER;
-    CaptureJob* job = nullptr;
-    try {
-        job = new CaptureJob;
-        job->path = path;
-    } catch (...) {
-        // As for a capture object that can't be made: E_POINTER.
-        delete job;
-        return E_POINTER;
-    }
-    job->value = value;
-    job->scale = scale;
-    job->userChosen = userChosen;
     job->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!job->done ||
         !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -142,7 +103,7 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
     // The worker has a COM apartment of its own: the capture object
     // initialises COM on the thread that makes it.
     ++g_liveJobs;
-    unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
+    kadrix::unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
     if (!worker) {
         const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
         --g_liveJobs;
@@ -151,14 +112,58 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
         return FAILED(hr) ? hr : E_FAIL;
     }
 
-    HRESULT hr;
-    if (::WaitForSingleObject(job->done.get(), deadlineMs) == WAIT_OBJECT_0) {
+    HRESULT hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    const bool done = wait == kadrix::CallerWait::DispatchingCalls
+                          ? kadrix::WaitDispatchingCalls(job->done.get(), deadlineMs)
+                          : kadrix::WaitAnsweringSentMessages(job->done.get(), deadlineMs);
+    if (done) {
         hr = job->result;
-    } else {
-        job->abandoned = true;
-        hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+        // Done: the worker no longer touches the frame.
+        if (hr == S_OK)
+            *frame = std::move(job->frame);
     }
     job->Release();
+    return hr;
+}
+
+} // namespace
+
+namespace kadrix {
+
+long LiveCaptureJobs()
+{
+    return g_liveJobs.load();
+}
+
+HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD deadlineMs,
+                     unique_hbitmap* frame, CallerWait wait)
+{
+    if (!path || !frame)
+        return E_POINTER;
+    frame->reset();
+    CaptureJob* job = new (std::nothrow) CaptureJob;
+    // As for a capture object that can't be made: E_POINTER.
+    if (!job)
+        return E_POINTER;
+    try {
+        job->path = path;
+    } catch (...) {
+        delete job;
+        return E_POINTER;
+    }
+    job->position = position;
+    return StartAndWait(job, deadlineMs, wait, frame);
+}
+
+HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
+                      DWORD deadlineMs)
+{
+    unique_hbitmap frame;
+    const HRESULT hr = GrabFrameJob(path, FramePosition::Setting(value, scale), deadlineMs, &frame);
+    // The caller writes, and only with a frame in hand: a job that was given
+    // up on has nothing to write and never writes on its own.
+    if (hr == S_OK)
+        WriteThumbnailStream(path, frame.get(), userChosen);
     return hr;
 }
 

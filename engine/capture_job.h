@@ -1,6 +1,10 @@
-// The capture job: one frame of a clip, grabbed at the configured position
-// and stored as the file's thumbnail, within a bounded time.
+// The capture job: one frame of a clip, grabbed at a position on a worker
+// thread of its own within a bounded time, and stored as the file's
+// thumbnail by the caller.
 #pragma once
+
+#include "base/unique_handle.h"
+#include "engine/core/capture_position.h"
 
 #include <windows.h>
 
@@ -14,15 +18,48 @@ inline constexpr DWORD kCaptureDeadlineMs = 8000;
 // included. While any live, the module that runs them must stay loaded.
 long LiveCaptureJobs();
 
-// CaptureToStream with a deadline of the caller's choosing.
+// Where a job takes its frame.
+struct FramePosition
+{
+    // As the settings give it: with scale > 0.5, value / scale of the clip;
+    // otherwise value seconds from the start (the middle of a shorter clip).
+    // A position at or past the last frame is tried once more, a second
+    // earlier.
+    static FramePosition Setting(double value, double scale) { return {false, value, scale, 0}; }
+    // Exactly there, and nowhere else.
+    static FramePosition At(ReferenceTime time) { return {true, 0, 0, time}; }
+
+    bool exact;
+    double value;
+    double scale;
+    ReferenceTime time;
+};
+
+// How the caller waits for its job.
+enum class CallerWait
+{
+    // Dispatching COM calls, and a single-threaded apartment's messages: a
+    // stalled capture does not freeze the window that asked.
+    DispatchingCalls,
+    // Answering only what other threads send: for a window whose handlers
+    // must not run (and perhaps destroy it) while it waits.
+    SentMessagesOnly,
+};
+
+// Grabs one frame on a worker (a COM apartment of its own) and hands it to
+// the caller: a 32-bit DIB at the clip's native size. A worker that outlives
+// the deadline is abandoned: HRESULT_FROM_WIN32(ERROR_TIMEOUT), and whatever
+// it grabs later is thrown away.
+HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD deadlineMs,
+                     unique_hbitmap* frame, CallerWait wait = CallerWait::DispatchingCalls);
+
+// A grab whose frame the caller then stores into the user-chosen (nonzero)
+// or automatic thumbnail stream. S_OK once a frame was handed to the stream
+// store, whether or not the JPEG could be written.
 HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
                       DWORD deadlineMs);
 
 } // namespace kadrix
 
-// Grabs the frame at value / scale of the clip (scale > 0.5) or at value
-// seconds (otherwise; the middle when the clip is shorter) into the user-
-// chosen (nonzero) or automatic thumbnail stream. S_OK once a frame was
-// handed to the stream store, whether or not the JPEG could be written;
-// HRESULT_FROM_WIN32(ERROR_TIMEOUT) when the job outlived its deadline.
+// RunCaptureJob with the capture deadline: the thumbnail request's capture.
 HRESULT CaptureToStream(const wchar_t* path, double value, double scale, int userChosen);

@@ -6,6 +6,11 @@
 #pragma once
 
 #include <windows.h>
+// dshow.h would pull in strsafe.h, which poisons the C library's string
+// functions that the standard library's <string> still uses.
+#ifndef NO_DSHOW_STRSAFE
+#define NO_DSHOW_STRSAFE
+#endif
 #include <dshow.h>
 
 // The formatter takes MIDL_INTERFACE for a type and spaces the pointers.

@@ -22,34 +22,62 @@ bool IsAccessDenied(Gdiplus::Status status, DWORD lastError)
            lastError == ERROR_ACCESS_DENIED;
 }
 
+// The frame as GDI+ sees it. A 32-bit DIB section, as the capture makes
+// them, is used in place; anything else is copied.
+kadrix::unique_gp_bitmap WrapFrame(HBITMAP bitmap)
+{
+    Gdiplus::GpBitmap* raw = nullptr;
+    DIBSECTION section{};
+    if (::GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
+        section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits && section.dsBmih.biHeight != 0) {
+        const int width = section.dsBm.bmWidth;
+        const int height = section.dsBm.bmHeight;
+        const int stride = section.dsBm.bmWidthBytes;
+        auto* bits = static_cast<BYTE*>(section.dsBm.bmBits);
+        // Bottom-up rows are walked from the last with a negative stride. (A
+        // top-down section says so with a negative height where the platform
+        // keeps the sign.)
+        const bool topDown = section.dsBmih.biHeight < 0;
+        BYTE* first = topDown ? bits : bits + static_cast<std::size_t>(height - 1) * stride;
+        if (GdipCreateBitmapFromScan0(width, height, topDown ? stride : -stride,
+                                      PixelFormat32bppRGB, first, &raw) == Gdiplus::Ok)
+            return kadrix::unique_gp_bitmap(raw);
+    }
+    if (GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
+        return nullptr;
+    return kadrix::unique_gp_bitmap(raw);
+}
+
 } // namespace
 
-void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
+HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
 {
     if (!path || !bitmap)
-        return;
+        return E_POINTER;
     kadrix::GdiplusSession gdiplus;
     if (!gdiplus)
-        return;
-
-    kadrix::unique_gp_bitmap image;
-    {
-        Gdiplus::GpBitmap* raw = nullptr;
-        if (GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
-            return;
-        image.reset(raw);
-    }
+        return E_FAIL;
+    const kadrix::unique_gp_bitmap image = WrapFrame(bitmap);
+    if (!image)
+        return E_FAIL;
 
     // Without a JPEG encoder there is nothing sound to save with: write nothing.
     CLSID jpeg;
     if (GetEncoderClsid(L"image/jpeg", &jpeg) < 0)
-        return;
+        return REGDB_E_CLASSNOTREG;
 
     const std::wstring stream = kadrix::StreamPath(path, kadrix::ThumbStreamName(userChosen != 0));
     ::SetLastError(ERROR_SUCCESS);
     const Gdiplus::Status status = GdipSaveImageToFile(image.get(), stream.c_str(), &jpeg, nullptr);
-    if (userChosen && IsAccessDenied(status, ::GetLastError()))
-        kadrix::ShowUserMessage(L"Can't write thumbnail image. Access denied.", L"Error");
+    if (status == Gdiplus::Ok)
+        return S_OK;
+    return IsAccessDenied(status, ::GetLastError()) ? E_ACCESSDENIED : E_FAIL;
+}
+
+void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
+{
+    if (SaveThumbnailStream(path, bitmap, userChosen) == E_ACCESSDENIED && userChosen)
+        kadrix::ShowUserMessage(kadrix::kAccessDeniedText, kadrix::kAccessDeniedCaption);
 }
 
 bool StreamExists(const wchar_t* path, const wchar_t* name)

@@ -10,6 +10,11 @@
 // for lack of access tells the user; every other failure passes silently.
 void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
 
+// The same write, telling the caller instead of the user: S_OK when the JPEG
+// was written, E_ACCESSDENIED when the system refused it for lack of access,
+// another failure otherwise. Nothing is shown.
+HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
+
 // True when path + ":" + name can be opened for reading. A stream another
 // process holds without read sharing counts as missing.
 bool StreamExists(const wchar_t* path, const wchar_t* name);

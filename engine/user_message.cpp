@@ -1,24 +1,22 @@
 #include "engine/user_message.h"
 
-#include <windows.h>
-
 #include <atomic>
 
 namespace kadrix {
 namespace {
 
-void ShowMessageBox(const wchar_t* text, const wchar_t* caption)
+void ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption)
 {
-    ::MessageBoxW(nullptr, text, caption, MB_OK);
+    ::MessageBoxW(owner, text, caption, MB_OK);
 }
 
 std::atomic<UserMessageHandler> g_handler{&ShowMessageBox};
 
 } // namespace
 
-void ShowUserMessage(const wchar_t* text, const wchar_t* caption)
+void ShowUserMessage(const wchar_t* text, const wchar_t* caption, HWND owner)
 {
-    g_handler.load()(text, caption);
+    g_handler.load()(owner, text, caption);
 }
 
 UserMessageHandler SetUserMessageHandler(UserMessageHandler handler)

@@ -310,6 +310,14 @@ void CVideoCapture::Close()
     if (closed_)
         return;
     closed_ = true;
+    // The preview's window goes first, while its owner still exists: emptied
+    // graphs leave a window with no owner behind otherwise.
+    if (mode_ != 0 && graph_) {
+        if (const auto window = QueryAs<IVideoWindow>(graph_, IID_IVideoWindow)) {
+            (void)window->put_Visible(OAFALSE);
+            (void)window->put_Owner(0);
+        }
+    }
     (void)StopAndRewind();
 
     if (graph_) {
@@ -377,12 +385,21 @@ HRESULT CVideoCapture::WaitForGraph(DWORD milliseconds)
     return mediaEvent_->WaitForCompletion(static_cast<long>(milliseconds), &code);
 }
 
+HRESULT CVideoCapture::WaitForState(DWORD milliseconds)
+{
+    OAFilterState state = State_Stopped;
+    return mediaControl_ ? mediaControl_->GetState(static_cast<LONG>(milliseconds), &state)
+                         : E_POINTER;
+}
+
 HRESULT CVideoCapture::StopAndRewind()
 {
     if (!mediaControl_)
         return E_POINTER;
     const HRESULT hr = mediaControl_->Stop();
-    (void)WaitForGraph(kadrix::kStopWaitMs);
+    // Waits until the stop has settled, not for a completion that a stopped
+    // graph never sends.
+    (void)WaitForState(kadrix::kStopWaitMs);
     (void)SetPosition(0);
     return hr;
 }
@@ -397,21 +414,26 @@ HRESULT CVideoCapture::Pause()
     if (!mediaControl_)
         return E_POINTER;
     const HRESULT hr = mediaControl_->Pause();
-    (void)WaitForGraph(kadrix::kPauseWaitMs);
+    (void)WaitForState(kadrix::kPauseWaitMs);
     return hr;
 }
 
 int CVideoCapture::GetPlayState()
 {
+    // Every pending event is taken, so a completion queued behind others is
+    // seen at once.
+    bool complete = false;
     if (mediaEvent_) {
         long code = 0;
         LONG_PTR first = 0, second = 0;
-        if (SUCCEEDED(mediaEvent_->GetEvent(&code, &first, &second, 0))) {
+        for (int i = 0; i < 64 && SUCCEEDED(mediaEvent_->GetEvent(&code, &first, &second, 0));
+             ++i) {
             mediaEvent_->FreeEventParams(code, first, second);
-            if (code == EC_COMPLETE && mediaControl_)
-                (void)StopAndRewind();
+            complete = complete || code == EC_COMPLETE;
         }
     }
+    if (complete && mediaControl_)
+        (void)StopAndRewind();
     OAFilterState state = State_Stopped;
     if (!mediaControl_ || FAILED(mediaControl_->GetState(0, &state)))
         return 0;
@@ -429,7 +451,7 @@ HRESULT CVideoCapture::Step(bool forward)
 {
     if (mediaControl_) {
         (void)mediaControl_->Pause();
-        (void)WaitForGraph(kadrix::kPauseWaitMs);
+        (void)WaitForState(kadrix::kPauseWaitMs);
     }
     if (!mediaSeeking_)
         return E_POINTER;
@@ -460,45 +482,65 @@ HRESULT CVideoCapture::StepBackward()
     return Step(false);
 }
 
-HRESULT CVideoCapture::SaveFrame(int userChosen)
+HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
 {
+    if (!frame)
+        return E_POINTER;
+    frame->reset();
     if (mode_ != 0 || !opened_ || !sampleGrabber_ || !mediaControl_)
         return VFW_E_WRONG_STATE;
 
-    const int rows = std::abs(callback_.height);
-    kadrix::unique_hbitmap frame(::CreateBitmap(callback_.width, rows, 1, 32, nullptr));
-    kadrix::unique_hdc memory;
-    {
-        const kadrix::window_dc screen(nullptr);
-        memory.reset(::CreateCompatibleDC(screen.get()));
-    }
-    if (!frame || !memory)
+    // A 32-bit DIB whatever the display's depth: a display at 16 bits would
+    // otherwise turn the frame into its own format (or black). Bottom-up, the
+    // one orientation every platform reports alike.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = callback_.width;
+    info.bmiHeader.biHeight = std::abs(callback_.height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    kadrix::unique_hbitmap bitmap(
+        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    kadrix::unique_hdc memory(::CreateCompatibleDC(nullptr));
+    if (!bitmap || !memory)
         return E_OUTOFMEMORY;
+    const HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
+    if (!previous || previous == HGDI_ERROR)
+        return E_FAIL;
     ::SetStretchBltMode(memory.get(), HALFTONE);
-    HRESULT hr = S_OK;
-    {
-        const kadrix::select_object selected(memory.get(), frame.get());
-        callback_.targetDC = memory.get();
-        callback_.delivered = false;
-        (void)sampleGrabber_->SetCallback(&callback_, 1);
 
-        hr = mediaControl_->Run();
-        if (SUCCEEDED(hr)) {
-            // The one-shot grabber ends the stream after the first sample. A
-            // decoder that never delivers must not hold this thread for good.
-            const HRESULT waited = WaitForGraph(kadrix::kFrameWaitMs);
-            (void)StopAndRewind();
-            if (callback_.delivered)
-                hr = S_OK;
-            else if (waited == E_ABORT)
-                hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-            else
-                hr = E_FAIL; // the graph ended without a frame: nothing to store
-        }
-        // Stop has returned, so the streaming thread is done with the DC.
-        (void)sampleGrabber_->SetCallback(nullptr, 1);
-        callback_.targetDC = nullptr;
+    callback_.targetDC = memory.get();
+    callback_.delivered = false;
+    (void)sampleGrabber_->SetCallback(&callback_, 1);
+    HRESULT hr = mediaControl_->Run();
+    if (SUCCEEDED(hr)) {
+        // The one-shot grabber ends the stream after the first sample. A
+        // decoder that never delivers must not hold this thread for good.
+        const HRESULT waited = WaitForGraph(kadrix::kFrameWaitMs);
+        if (callback_.delivered)
+            hr = S_OK;
+        else if (waited == E_ABORT)
+            hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+        else
+            hr = E_FAIL; // the graph ended without a frame: nothing to store
     }
+    // Stopped before the device context goes, also when Run failed half way:
+    // the streaming thread may still be drawing into it.
+    (void)StopAndRewind();
+    (void)sampleGrabber_->SetCallback(nullptr, 1);
+    callback_.targetDC = nullptr;
+    ::SelectObject(memory.get(), previous);
+    if (hr == S_OK)
+        *frame = std::move(bitmap);
+    return hr;
+}
+
+HRESULT CVideoCapture::SaveFrame(int userChosen)
+{
+    kadrix::unique_hbitmap frame;
+    const HRESULT hr = GrabFrame(&frame);
     if (hr == S_OK)
         WriteThumbnailStream(path_, frame.get(), userChosen);
     return hr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/com_ptr.h"
+#include "base/unique_handle.h"
 #include "engine/sample_grabber.h"
 
 #include <atomic>
@@ -79,6 +80,10 @@ public:
     int GetPlayState();
     HRESULT StepForward();
     HRESULT StepBackward();
+    // Grabs the frame at the current position as a 32-bit DIB at the clip's
+    // native size, then leaves the graph stopped at 0. S_OK with the
+    // frame, or the failure SaveFrame reports, with no frame.
+    HRESULT GrabFrame(kadrix::unique_hbitmap* frame);
     // Grabs the frame at the current position into the user-chosen (nonzero)
     // or automatic thumbnail stream, then leaves the graph stopped at 0.
     // Returns S_OK when a frame was handed to the stream store. Nothing is
@@ -92,7 +97,9 @@ private:
     HRESULT BuildPreviewGraph();
     void SetUpVideoWindow();
     HRESULT Step(bool forward);
+    // For a running graph's completion, and for a state change to settle.
     HRESULT WaitForGraph(DWORD milliseconds);
+    HRESULT WaitForState(DWORD milliseconds);
 
     int mode_;
     int opened_ = 0;

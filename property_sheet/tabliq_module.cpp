@@ -3,6 +3,7 @@
 // The module's entry points keep every exception inside the library.
 #include "com/module.h"
 #include "engine/capture_job.h"
+#include "engine/preview_player.h"
 #include "product/identifiers.h"
 #include "property_sheet/resource.h"
 #include "property_sheet/tabliq_app.h"
@@ -24,11 +25,12 @@ public:
     }
     static void Detach() { Server().Detach(); }
 
-    // Only when no page of the window framework lives, no capture job runs
-    // our code and no object or server lock is held.
+    // Only when no page of the window framework lives, no capture job or
+    // preview runs our code and no object or server lock is held.
     static HRESULT CanUnloadNow()
     {
-        if (!theApp.CanUnloadNow() || kadrix::LiveCaptureJobs() > 0)
+        if (!theApp.CanUnloadNow() || kadrix::LiveCaptureJobs() > 0 ||
+            kadrix::LivePreviewPlayers() > 0)
             return S_FALSE;
         return Server().CanUnloadNow();
     }

@@ -1,8 +1,15 @@
 // The thumbnail page: the "Kadrix" tab of a video file's Properties dialog.
+// It plays the clip in its preview area and stores the frame it shows as the
+// file's user-chosen thumbnail.
 #pragma once
 
+#include "engine/preview_player.h"
 #include "property_sheet/generic_page.h"
+#include "property_sheet/skin_button.h"
+#include "property_sheet/skin_slider.h"
 #include "winui/controls.h"
+
+#include <memory>
 
 class CUIPropPage final : public CGenericPage
 {
@@ -15,16 +22,41 @@ public:
     void OnControlEvent(kadrix::winui::Control& sender, kadrix::winui::Event event,
                         bool& allow) override;
 
+    // What the page shows, for hosts and tests: its preview (null in the
+    // error state before one was made), its slider, the play button's face
+    // (the play or the pause strip).
+    kadrix::PreviewPlayer* Preview() const { return preview_.get(); }
+    const CSkinSlider& Slider() const { return slider_; }
+    UINT PlayFace() const { return playFace_; }
+
+    // The handlers of the page's buttons and its timer.
+    void PlayPause();
+    void Stop();
+    void Step(bool forward);
+    void Poll();
+    void StoreThumbnail();
+
 protected:
     BOOL OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    kadrix::winui::Control preview_;
-    kadrix::winui::Button play_;
-    kadrix::winui::Button stop_;
-    kadrix::winui::Button stepBack_;
-    kadrix::winui::Button stepForward_;
-    kadrix::winui::Control slider_;
-    kadrix::winui::Button store_;
+    void PlaceControls();
+    void WatchOpening();
+    void ShowVideoError();
+    void ShowPlayFace();
+    void SetPlayFace(UINT face);
+
+    std::unique_ptr<kadrix::PreviewPlayer> preview_;
+    kadrix::winui::Control previewArea_;
+    CSkinButton play_;
+    CSkinButton stop_;
+    CSkinButton store_;
+    CSkinSlider slider_;
+    CSkinButton stepBack_;
+    CSkinButton stepForward_;
     kadrix::winui::Control grabHost_;
+    UINT playFace_ = 0;
+    ULONGLONG openingSince_ = 0;
+    bool storing_ = false;
 };

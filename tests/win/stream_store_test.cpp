@@ -20,7 +20,7 @@ namespace {
 
 std::vector<std::pair<std::wstring, std::wstring>> g_messages;
 
-void RecordMessage(const wchar_t* text, const wchar_t* caption)
+void RecordMessage(HWND, const wchar_t* text, const wchar_t* caption)
 {
     g_messages.emplace_back(text, caption);
 }

@@ -1,0 +1,34 @@
+// A push button drawn from a strip of four bitmap faces (normal, hover,
+// pressed, disabled), with mouse-leave tracking for the hover face.
+#pragma once
+
+#include "base/unique_handle.h"
+#include "winui/controls.h"
+
+#include <array>
+
+class CSkinButton final : public kadrix::winui::Button
+{
+public:
+    // Replaces the four faces with those cut from the strip bitmap resource.
+    // FALSE, faces unchanged, when the strip can't be loaded or read or is
+    // not four faces and three separators wide. Nothing is repainted.
+    BOOL LoadBitmaps(UINT resourceId);
+
+    bool Hovering() const { return hovering_; }
+
+    bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+protected:
+    // The button draws itself from now on: owner-drawn, subclassed.
+    void OnBound() override;
+
+private:
+    void DrawItem(const DRAWITEMSTRUCT& item);
+    bool RequestLeave(DWORD flags);
+
+    std::array<kadrix::unique_hbitmap, 4> faces_; // normal, hover, pressed, disabled
+    bool pressing_ = false;
+    bool hovering_ = false;
+};
