@@ -145,6 +145,19 @@ std::size_t MinimumStride(PixelLayout layout, int width)
     return 0;
 }
 
+std::size_t StrideFromLength(PixelLayout layout, int width, int height, std::size_t length)
+{
+    const std::size_t rowBytes = MinimumStride(layout, width);
+    if (rowBytes == 0 || height <= 0)
+        return 0;
+    // The chroma of every planar layout adds half as many rows of the stride.
+    const std::size_t rows =
+        static_cast<std::size_t>(height) + (IsPlanar(layout) ? HalfUp(height) : 0);
+    if (length % rows != 0 || length / rows < rowBytes)
+        return 0;
+    return length / rows;
+}
+
 bool LocatePlanes(PixelLayout layout, int width, int height, std::size_t stride, bool bottomUp,
                   const std::uint8_t* buffer, std::size_t length, SourceFrame* frame)
 {

@@ -56,6 +56,12 @@ struct SourceFrame
 // The fewest bytes a row of the first plane takes.
 std::size_t MinimumStride(PixelLayout layout, int width);
 
+// The stride of a frame whose buffer holds nothing but its rows: the length
+// divided by the rows of all planes (in units of the first plane's stride),
+// when that is exact and at least MinimumStride; 0 otherwise. Where nothing
+// else tells the stride, the buffer's own length is the best witness.
+std::size_t StrideFromLength(PixelLayout layout, int width, int height, std::size_t length);
+
 // Locates the planes of a frame of width x height whose planes follow one
 // another in one buffer of `length` bytes, rows `stride` bytes apart in the
 // first plane (half that in the chroma planes of I420 and YV12), as video

@@ -325,6 +325,18 @@ TEST(FrameConvert, BuffersShortOfTheLastRowAreRefused)
         LocatePlanes(static_cast<PixelLayout>(99), 2, 2, 8, false, buffer.data(), 64, &frame));
 }
 
+TEST(FrameConvert, AStrideIsReadFromALengthOfWholeRowsOnly)
+{
+    // 322 x 242 NV12 with rows rounded up to 4 bytes; YUY2 of an odd width.
+    EXPECT_EQ(StrideFromLength(PixelLayout::Nv12, 322, 242, 324 * (242 + 121)), 324u);
+    EXPECT_EQ(StrideFromLength(PixelLayout::I420, 160, 120, 160 * 180), 160u);
+    EXPECT_EQ(StrideFromLength(PixelLayout::Yuy2, 161, 121, 324 * 121), 324u);
+    EXPECT_EQ(StrideFromLength(PixelLayout::Bgrx, 3, 2, 16 * 2), 16u);
+    EXPECT_EQ(StrideFromLength(PixelLayout::Nv12, 322, 242, 324 * 363 + 1), 0u); // not whole rows
+    EXPECT_EQ(StrideFromLength(PixelLayout::Yuy2, 161, 121, 322 * 121), 0u);     // short rows
+    EXPECT_EQ(StrideFromLength(PixelLayout::Bgrx, 3, 0, 12), 0u);
+}
+
 TEST(FrameConvert, WhatDoesNotFitWritesNothing)
 {
     const Bytes buffer = Lay(PixelLayout::I420);
