@@ -193,9 +193,8 @@ int Rank(PixelLayout layout, UINT32 height)
 // format of the decoder's own that the frame converter knows.
 HRESULT ChooseOutputType(IMFSourceReader* reader)
 {
-    const HRESULT rgb = AskForSubtype(reader, MFVideoFormat_RGB32);
-    if (SUCCEEDED(rgb))
-        return rgb;
+    if (SUCCEEDED(AskForSubtype(reader, MFVideoFormat_RGB32)))
+        return S_OK;
     // A reader whose source decodes by itself offers the decoded formats as
     // the stream's own (Wine's does).
     std::vector<std::pair<int, com_ptr<IMFMediaType>>> natives;
@@ -221,7 +220,7 @@ HRESULT ChooseOutputType(IMFSourceReader* reader)
                                 &MFVideoFormat_IYUV, &MFVideoFormat_YV12})
         if (SUCCEEDED(AskForSubtype(reader, *subtype)))
             return S_OK;
-    return rgb;
+    return MF_E_INVALIDMEDIATYPE;
 }
 
 ReferenceTime ReadDuration(IMFSourceReader* reader)

@@ -180,7 +180,7 @@ bool LocatePlanes(PixelLayout layout, int width, int height, std::size_t stride,
         if (layout == PixelLayout::Nv12) {
             if (!PlaneFits(room - first, chromaRows, stride, 2 * HalfUp(width)))
                 return false;
-            planes[1] = buffer + first;
+            planes[1] = buffer + static_cast<std::size_t>(first);
             strides[1] = stride;
         } else {
             const std::size_t chromaStride = stride / 2 + stride % 2;
@@ -192,8 +192,8 @@ bool LocatePlanes(PixelLayout layout, int width, int height, std::size_t stride,
             if (!PlaneFits(room - second, chromaRows, chromaStride, chromaBytes))
                 return false;
             const bool uFirst = layout == PixelLayout::I420;
-            planes[1] = buffer + (uFirst ? first : second);
-            planes[2] = buffer + (uFirst ? second : first);
+            planes[1] = buffer + static_cast<std::size_t>(uFirst ? first : second);
+            planes[2] = buffer + static_cast<std::size_t>(uFirst ? second : first);
             strides[1] = strides[2] = chromaStride;
         }
     }
