@@ -84,4 +84,14 @@ private:
     T* ptr_ = nullptr;
 };
 
+// The interface named by its IID, or null. For interfaces the platform's
+// headers do not tie to their IID for __uuidof (mingw-w64 leaves out some of
+// DirectShow's and Media Foundation's).
+template <typename T, typename U> com_ptr<T> QueryAs(const com_ptr<U>& from, REFIID iid)
+{
+    com_ptr<T> result;
+    (void)from.query_to(iid, result.put_void());
+    return result;
+}
+
 } // namespace kadrix

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 using kadrix::com_ptr;
+using kadrix::QueryAs;
 
 namespace {
 
@@ -73,15 +74,6 @@ HRESULT ReadFrameSize(ISampleGrabber* grabber, int* width, int* height)
     }
     FreeMediaTypeContent(type);
     return hr;
-}
-
-// mingw-w64 does not tie every DirectShow interface to its IID for
-// __uuidof, so the graph's interfaces are asked for by name.
-template <typename T, typename U> com_ptr<T> QueryAs(const com_ptr<U>& from, REFIID iid)
-{
-    com_ptr<T> result;
-    (void)from.query_to(iid, result.put_void());
-    return result;
 }
 
 // The preview draws through the classic video renderer, offered to Render

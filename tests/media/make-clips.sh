@@ -94,11 +94,13 @@ video mpeg1.m1v $small mpeg1video -- -c:v mpeg1video -q:v 3
 video mpeg2.m2v $small mpeg2video -- -c:v mpeg2video -q:v 3
 video mpeg2.mpv2 $small mpeg2video -- -c:v mpeg2video -q:v 3
 
-# Shapes: portrait, a width whose RGB rows need padding to 4 bytes, and an
-# odd width (4:4:4 MJPEG, which needs no even size).
+# Shapes: portrait, a width whose RGB rows need padding to 4 bytes, an odd
+# width (4:4:4 MJPEG, which needs no even size), and the smallest frame 4:2:0
+# allows, a single chroma sample.
 video portrait.mp4 240x320 mp4 -- "${x264[@]}"
 video padded.mp4 322x242 mp4 -- "${x264[@]}"
 video odd.avi 161x121 avi -- -c:v mjpeg -q:v 3 -pix_fmt yuvj444p
+video tiny.mp4 2x2 mp4 -- "${x264[@]}"
 
 # Audio first, video second: a splitter with demuxed pins (ASF) and one behind
 # a byte-stream source (Matroska).
