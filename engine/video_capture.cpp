@@ -268,16 +268,19 @@ HRESULT CVideoCapture::BuildGrabGraph()
     return S_OK;
 }
 
-// Whatever the source offers is rendered; a clip without a picture still plays.
+// Whatever the source offers is rendered; a clip without a picture still
+// plays. A file nothing in it can be rendered from (no splitter takes it) is
+// no clip: it fails as one that can't be opened, rather than showing an
+// empty preview that plays nothing.
 HRESULT CVideoCapture::BuildPreviewGraph()
 {
     const com_ptr<IPin> sourcePin = FindPin(sourceFilter_.get(), PINDIR_OUTPUT, 1);
     if (!sourcePin)
         return E_POINTER;
     AddPreviewRenderer(graph_.get());
-    (void)graph_->Render(sourcePin.get());
+    const HRESULT rendered = graph_->Render(sourcePin.get());
     RemoveIfUnconnected(graph_.get(), L"Video Renderer");
-    return S_OK;
+    return FAILED(rendered) ? rendered : S_OK;
 }
 
 // The preview's video fills the host window as a child of it; a grab's never shows.

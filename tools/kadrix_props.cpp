@@ -2,8 +2,8 @@
 // with the property sheet handlers their file type names, and can save what
 // it shows as a PNG file.
 //
-//   kadrix-props [--dll PATH [--clsid {...}]] [--screenshot FILE] [--close-after MS]
-//                FILE...
+//   kadrix-props [--dll PATH [--clsid {...}]] [--click ID[:X[%],Y[%]]]...
+//                [--screenshot FILE] [--close-after MS] FILE...
 //
 // Without --dll the handlers are found in HKEY_CLASSES_ROOT as the shell
 // finds them: the file type is the extension's ProgID (or the extension key
@@ -13,6 +13,9 @@
 // DllGetClassObject. Every handler gets a real data object with the files as
 // a drop list, then Initialize and AddPages; the pages it adds are shown in a
 // real property sheet. Each call's HRESULT is printed, and the sheet's tabs.
+// --click presses the left mouse button on a control of the shown page (at a
+// point of it, or its middle), one click every 700 ms from 1.5 s after the
+// sheet shows, as a user would.
 #include "base/com_ptr.h"
 #include "base/drop_files.h"
 #include "base/image_encoders.h"
@@ -38,9 +41,44 @@ using kadrix::com_ptr;
 
 namespace {
 
+// A click on a control of the page, at a point given in pixels or in
+// percent of the control's size; its middle when none is given.
+struct Click
+{
+    int id = 0;
+    bool given = false;
+    long x = 50, y = 50;
+    bool xPercent = true, yPercent = true;
+};
+
+// "ID", or "ID:X,Y" where X and Y are pixels, or percent with a '%'.
+bool ParseClick(const wchar_t* text, Click* click)
+{
+    wchar_t* end = nullptr;
+    click->id = static_cast<int>(std::wcstol(text, &end, 10));
+    if (end == text)
+        return false;
+    if (*end == L'\0')
+        return true;
+    auto coordinate = [&end](long* value, bool* percent) {
+        const wchar_t* start = end + 1;
+        *value = std::wcstol(start, &end, 10);
+        *percent = *end == L'%';
+        if (*percent)
+            ++end;
+        return end != start;
+    };
+    if (*end != L':' || !coordinate(&click->x, &click->xPercent) || *end != L',' ||
+        !coordinate(&click->y, &click->yPercent) || *end != L'\0')
+        return false;
+    click->given = true;
+    return true;
+}
+
 struct Options
 {
     std::wstring dll;
+    std::vector<Click> clicks;
     CLSID clsid = CLSID_ThumbTabliq;
     std::wstring screenshot;
     std::optional<DWORD> closeAfterMs;
@@ -49,9 +87,9 @@ struct Options
 
 void Usage()
 {
-    std::fwprintf(stderr,
-                  L"usage: kadrix-props [--dll PATH [--clsid {CLSID}]] [--screenshot FILE]\n"
-                  L"                    [--close-after MS] FILE...\n");
+    std::fwprintf(
+        stderr, L"usage: kadrix-props [--dll PATH [--clsid {CLSID}]] [--click ID[:X[%],Y[%]]]...\n"
+                L"                    [--screenshot FILE] [--close-after MS] FILE...\n");
 }
 
 bool ParseOptions(int argc, wchar_t** argv, Options* options)
@@ -66,6 +104,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
                 return false;
         } else if (arg == L"--screenshot" && hasValue) {
             options->screenshot = argv[++i];
+        } else if (arg == L"--click" && hasValue) {
+            Click click;
+            if (!ParseClick(argv[++i], &click))
+                return false;
+            options->clicks.push_back(click);
         } else if (arg == L"--close-after" && hasValue) {
             options->closeAfterMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         } else if (arg.rfind(L"--", 0) == 0) {
@@ -185,6 +228,41 @@ void PrintTabs(HWND sheet)
     }
 }
 
+struct ControlSearch
+{
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND child, LPARAM param)
+{
+    auto* search = reinterpret_cast<ControlSearch*>(param);
+    if (::GetDlgCtrlID(child) != search->id || !::IsWindowVisible(child))
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+void PerformClick(HWND sheet, const Click& click)
+{
+    ControlSearch search{click.id, nullptr};
+    ::EnumChildWindows(PropSheet_GetCurrentPageHwnd(sheet), &FindControl,
+                       reinterpret_cast<LPARAM>(&search));
+    if (!search.found) {
+        std::wprintf(L"click %d: no such control\n", click.id);
+        return;
+    }
+    RECT area{};
+    ::GetClientRect(search.found, &area);
+    const POINT at{click.xPercent ? area.right * click.x / 100 : click.x,
+                   click.yPercent ? area.bottom * click.y / 100 : click.y};
+    const LPARAM point = MAKELPARAM(at.x, at.y);
+    ::SendMessageW(search.found, WM_MOUSEMOVE, 0, point);
+    ::SendMessageW(search.found, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::SendMessageW(search.found, WM_LBUTTONUP, 0, point);
+    std::wprintf(L"click %d at %ld,%ld\n", click.id, at.x, at.y);
+}
+
 // Shows the pages in a modeless sheet until the user closes it, or until
 // --close-after has passed (with a screenshot first, when asked).
 int ShowSheet(const Options& options, Pages& pages)
@@ -207,10 +285,15 @@ int ShowSheet(const Options& options, Pages& pages)
     PrintTabs(sheet);
     std::fflush(stdout);
 
-    const ULONGLONG closeAt =
-        options.closeAfterMs ? ::GetTickCount64() + *options.closeAfterMs : ~0ULL;
+    const ULONGLONG shown = ::GetTickCount64();
+    const ULONGLONG closeAt = options.closeAfterMs ? shown + *options.closeAfterMs : ~0ULL;
+    std::size_t clicked = 0;
     MSG message;
     while (PropSheet_GetCurrentPageHwnd(sheet)) {
+        if (clicked < options.clicks.size() && ::GetTickCount64() >= shown + 1500 + 700 * clicked) {
+            PerformClick(sheet, options.clicks[clicked++]);
+            std::fflush(stdout);
+        }
         if (::GetTickCount64() >= closeAt) {
             if (!options.screenshot.empty()) {
                 const kadrix::unique_hbitmap shot = kadrix::CaptureWindowArea(sheet);

@@ -154,6 +154,13 @@ head -c $((size / 2)) "$out/mjpeg.avi" | broken cut-half.avi
 size=$(stat -c %s "$out/h264.mp4")
 head -c $((size / 2)) "$out/h264.mp4" | broken cut-half.mp4
 
+# A named pipe that nobody writes to: opening it waits for ever, the surest
+# way to stall a graph inside the platform's source filter.
+if [ ! -p "$out/stall.avi" ]; then
+    rm -f "$out/stall.avi"
+    mkfifo "$out/stall.avi"
+fi
+
 # A playlist is not a video: it must fail like any other unplayable file.
 printf '<asx version="3.0">\r\n<entry><ref href="h264.mp4"/></entry>\r\n</asx>\r\n' |
     broken playlist.asx

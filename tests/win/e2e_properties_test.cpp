@@ -1,7 +1,8 @@
-// End to end, the way Explorer opens a Properties dialog: Tabliq registered,
-// the video extensions associated by Zelkon.exe -register as an installer
-// runs it, and kadrix-props finding the handler through the registry, as a
-// process of its own.
+// End to end, the way Explorer opens a Properties dialog: both libraries
+// registered, the video extensions associated by Zelkon.exe -register as an
+// installer runs it, and kadrix-props finding the handler through the
+// registry, as a process of its own; then kadrix-thumb asks for the tile of
+// the clip whose frame was picked on the page.
 #include "base/proc_address.h"
 #include "base/unique_handle.h"
 #include "support/clips.h"
@@ -18,6 +19,7 @@ using namespace kadrix::test;
 namespace {
 
 constexpr int kGrabHost = 217; // the page's hidden control that carries its path
+constexpr wchar_t kSettingsKey[] = L"Software\\Vantrel\\KadrixVuvu";
 
 using Entry = HRESULT(STDAPICALLTYPE*)();
 
@@ -27,8 +29,11 @@ protected:
     static void SetUpTestSuite()
     {
         module_ = ::LoadLibraryW(L"Tabliq.dll");
+        handler_ = ::LoadLibraryW(L"Glimvex.dll");
         ASSERT_NE(module_, nullptr);
+        ASSERT_NE(handler_, nullptr);
         ASSERT_EQ(kadrix::GetProcAddressAs<Entry>(module_, "DllRegisterServer")(), S_OK);
+        ASSERT_EQ(kadrix::GetProcAddressAs<Entry>(handler_, "DllRegisterServer")(), S_OK);
         // The setup program associates only extensions the system knows.
         kadrix::unique_hkey extension;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, L".avi", 0, nullptr, 0, KEY_READ, nullptr,
@@ -41,7 +46,10 @@ protected:
     {
         (void)RunProgram(BesideTest(L"Zelkon.exe"), L"-unregister");
         (void)kadrix::GetProcAddressAs<Entry>(module_, "DllUnregisterServer")();
+        (void)kadrix::GetProcAddressAs<Entry>(handler_, "DllUnregisterServer")();
         ::FreeLibrary(module_);
+        ::FreeLibrary(handler_);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     }
 
     // kadrix-props on the files; the sheet, once it shows, goes to `visit`
@@ -59,6 +67,7 @@ protected:
 
     TempDir dir_;
     static inline HMODULE module_ = nullptr;
+    static inline HMODULE handler_ = nullptr;
 };
 
 struct ControlSearch
@@ -139,6 +148,34 @@ TEST_F(PropertiesEndToEnd, ALongestPathReachesThePageUnchanged)
     ASSERT_TRUE(run.windowSeen) << run.output;
     EXPECT_EQ(held, clip);
     ::DeleteFileW(clip.c_str());
+}
+
+// A frame picked on the page is the clip's tile from then on, unless the
+// settings say to ignore picked frames: then the automatic one is.
+TEST_F(PropertiesEndToEnd, AFramePickedOnThePageIsTheTileUnlessOverridden)
+{
+    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
+    ASSERT_FALSE(clip.empty()) << "test clips missing";
+    // Seek to 60 % of the clip on the slider (segment 5 of 9), then store.
+    const ProgramRun picked =
+        Properties(L"--click 215:61%,50% --click 216 --close-after 4000 \"" + clip + L"\"", L"");
+    ASSERT_TRUE(picked.finished) << picked.output;
+    EXPECT_NE(picked.output.find("click 216"), std::string::npos) << picked.output;
+
+    auto tileColour = [&](DWORD override) {
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Override", REG_DWORD, &override,
+                          sizeof override);
+        const std::wstring tiles = dir_.file(override ? L"auto" : L"picked");
+        const ProgramRun run =
+            RunProgram(BesideTest(L"kadrix-thumb.exe"),
+                       L"--size 96 \"" + clip + L"\" --out \"" + tiles + L"\"", {}, {}, 60000);
+        EXPECT_EQ(run.exitCode, 0u);
+        const Picture tile = LoadPicture(tiles + L"\\" + NameOf(clip) + L".png");
+        return tile.empty() ? Rgb{-1, -1, -1} : tile.mean(40, 40, 16, 16);
+    };
+    EXPECT_TRUE(Near(tileColour(0), kSegmentColours[5], 40)) << tileColour(0);
+    // The automatic thumbnail, at 1 % of the clip by default: segment 0.
+    EXPECT_TRUE(Near(tileColour(1), kSegmentColours[0], 40)) << tileColour(1);
 }
 
 } // namespace

@@ -1,0 +1,316 @@
+// The thumbnail page in a real property sheet, driven as a user drives it:
+// mouse messages on its buttons and its slider, over real clips of
+// tests/media, with its state read back from the page and the streams it
+// writes read back from the disk.
+#include "base/screen_capture.h"
+#include "base/unique_handle.h"
+#include "engine/core/stream_names.h"
+#include "engine/preview_player.h"
+#include "engine/user_message.h"
+#include "property_sheet/resource.h"
+#include "property_sheet/tabliq_app.h"
+#include "property_sheet/ui_prop_page.h"
+#include "support/clips.h"
+#include "winui/property_page.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+using namespace kadrix::test;
+
+namespace {
+
+constexpr kadrix::ReferenceTime kSecond = 10'000'000;
+constexpr kadrix::ReferenceTime kFrame = kSecond / 25;
+
+struct Message
+{
+    HWND owner;
+    std::wstring text;
+    std::wstring caption;
+};
+std::vector<Message> g_messages;
+
+void RecordMessage(HWND owner, const wchar_t* text, const wchar_t* caption)
+{
+    g_messages.push_back({owner, text, caption});
+}
+
+class ThumbnailPage : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ::OleInitialize(nullptr);
+        // The page's resources are this program's, as they are Tabliq's.
+        ASSERT_TRUE(theApp.Start(::GetModuleHandleW(nullptr)));
+    }
+    static void TearDownTestSuite()
+    {
+        theApp.Stop();
+        ::OleUninitialize();
+    }
+
+    void SetUp() override
+    {
+        g_messages.clear();
+        previous_ = kadrix::SetUserMessageHandler(&RecordMessage);
+    }
+    void TearDown() override
+    {
+        Close();
+        kadrix::SetUserMessageHandler(previous_);
+    }
+
+    // The page on the clip in a modeless sheet, once the clip has opened or
+    // failed to (within the deadline and a second).
+    void Open(const std::wstring& path)
+    {
+        page_ = new CUIPropPage();
+        HPROPSHEETPAGE handle = page_->CreatePage(path.c_str());
+        ASSERT_NE(handle, nullptr);
+        PROPSHEETHEADERW header{};
+        header.dwSize = sizeof header;
+        header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
+        header.pszCaption = L"Properties";
+        header.nPages = 1;
+        header.phpage = &handle;
+        sheet_ = reinterpret_cast<HWND>(::PropertySheetW(&header));
+        ASSERT_NE(sheet_, nullptr);
+        const ULONGLONG give = ::GetTickCount64() + 9000;
+        while (::GetTickCount64() < give &&
+               (page_->Preview() && page_->Preview()->State() == S_FALSE))
+            Pump(50);
+        Pump(100); // the page sees the open and sets itself up
+    }
+
+    void Close()
+    {
+        if (sheet_)
+            ::DestroyWindow(sheet_);
+        sheet_ = nullptr;
+        page_ = nullptr;
+        EXPECT_EQ(kadrix::winui::PropertyPage::LivePages(), 0) << "the page was not released";
+    }
+
+    // Runs the sheet's messages for a while, timers included.
+    void Pump(DWORD milliseconds)
+    {
+        const ULONGLONG until = ::GetTickCount64() + milliseconds;
+        MSG message;
+        for (;;) {
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (!sheet_ || !PropSheet_IsDialogMessage(sheet_, &message)) {
+                    ::TranslateMessage(&message);
+                    ::DispatchMessageW(&message);
+                }
+            }
+            const ULONGLONG now = ::GetTickCount64();
+            if (now >= until)
+                return;
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now),
+                                        QS_ALLINPUT);
+        }
+    }
+
+    HWND Control(int id) const { return ::GetDlgItem(page_->hwnd(), id); }
+
+    // A click of the left button at a point of the control, as the mouse makes it.
+    void Click(int id, int x = 20, int y = 18, bool twice = false)
+    {
+        const HWND control = Control(id);
+        const LPARAM point = MAKELPARAM(x, y);
+        ::SendMessageW(control, WM_MOUSEMOVE, 0, point);
+        ::SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        ::SendMessageW(control, WM_LBUTTONUP, 0, point);
+        if (twice) {
+            ::SendMessageW(control, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+            ::SendMessageW(control, WM_LBUTTONUP, 0, point);
+        }
+        Pump(50);
+    }
+
+    RECT RectInPage(int id) const
+    {
+        RECT rect{};
+        ::GetWindowRect(Control(id), &rect);
+        ::MapWindowPoints(nullptr, page_->hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+
+    void Screenshot(const wchar_t* name)
+    {
+        Pump(200);
+        const kadrix::unique_hbitmap shot = kadrix::CaptureWindowArea(sheet_);
+        ASSERT_TRUE(shot);
+        EXPECT_TRUE(SavePng(shot.get(), std::wstring(KADRIX_ARTEFACTS) + L"\\" + name));
+    }
+
+    int State() const { return page_->Preview()->GetPlayState(); }
+    kadrix::ReferenceTime Position() const { return page_->Preview()->GetPosition(); }
+
+    TempDir dir_;
+    CUIPropPage* page_ = nullptr; // the sheet's: it goes when the sheet lets it go
+    HWND sheet_ = nullptr;
+    kadrix::UserMessageHandler previous_ = nullptr;
+};
+
+TEST_F(ThumbnailPage, OpensWithItsControlsInARowAndTheFirstFramePaused)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+
+    RECT preview{};
+    ::GetClientRect(Control(IDC_PREVIEW), &preview);
+    const RECT slider = RectInPage(IDC_SLIDER);
+    EXPECT_EQ(slider.left, 0);
+    EXPECT_EQ(slider.top, 201);
+    EXPECT_EQ(slider.right - slider.left, preview.right);
+    EXPECT_EQ(slider.bottom - slider.top, 12);
+    const int left = (preview.right - 200) / 2;
+    const int row[] = {IDC_STEP_BACK, IDC_STOP, IDC_PLAY, IDC_STEP_FORWARD, IDC_STORE};
+    for (int i = 0; i < 5; ++i) {
+        const RECT button = RectInPage(row[i]);
+        EXPECT_EQ(button.left, left + 40 * i) << row[i];
+        EXPECT_EQ(button.top, 220) << row[i];
+        EXPECT_EQ(button.right - button.left, 40) << row[i];
+        EXPECT_EQ(button.bottom - button.top, 37) << row[i];
+        EXPECT_EQ(::IsWindowEnabled(Control(row[i])) != FALSE, row[i] != IDC_STOP) << row[i];
+    }
+    EXPECT_EQ(page_->PlayFace(), static_cast<UINT>(IDB_PLAY));
+
+    Pump(650); // the first tick pauses the graph
+    EXPECT_EQ(State(), 2);
+    EXPECT_EQ(Position(), 0);
+    EXPECT_EQ(page_->Slider().Range(), page_->Preview()->GetDuration());
+    Screenshot(L"tabliq-opened.png");
+}
+
+TEST_F(ThumbnailPage, ButtonsAndSliderDriveThePreview)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Pump(650);
+
+    Click(IDC_PLAY);
+    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(page_->PlayFace(), static_cast<UINT>(IDB_PAUSE));
+    EXPECT_TRUE(::IsWindowEnabled(Control(IDC_STOP)));
+    Pump(300);
+    Screenshot(L"tabliq-playing.png");
+    Click(IDC_PLAY);
+    EXPECT_EQ(State(), 2);
+    EXPECT_EQ(page_->PlayFace(), static_cast<UINT>(IDB_PLAY));
+
+    // Stopped and rewound; the next tick shows the first frame, paused.
+    Click(IDC_STOP);
+    EXPECT_EQ(Position(), 0);
+    Pump(600);
+    EXPECT_EQ(State(), 2);
+
+    // One frame forward, a double click two more, one back.
+    Click(IDC_STEP_FORWARD);
+    EXPECT_NEAR(Position(), kFrame, kFrame / 4);
+    Click(IDC_STEP_FORWARD, 20, 18, true);
+    EXPECT_NEAR(Position(), 3 * kFrame, kFrame / 4);
+    Click(IDC_STEP_BACK);
+    EXPECT_NEAR(Position(), 2 * kFrame, kFrame / 4);
+
+    // The middle of the slider's travel is the middle of the clip.
+    RECT slider{};
+    ::GetClientRect(Control(IDC_SLIDER), &slider);
+    const int middle = 5 + (slider.right - 12) / 2;
+    Click(IDC_SLIDER, middle, 6);
+    const kadrix::ReferenceTime duration = page_->Preview()->GetDuration();
+    EXPECT_NEAR(Position(), duration / 2, duration / 50);
+    EXPECT_NEAR(page_->Slider().Position(), duration / 2, duration / 50);
+}
+
+TEST_F(ThumbnailPage, AClipPlayedToItsEndShowsItsFirstFramePaused)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Pump(650);
+    ASSERT_EQ(page_->Preview()->SetPosition(page_->Preview()->GetDuration() - kSecond / 2), S_OK);
+    Click(IDC_PLAY);
+    EXPECT_EQ(page_->PlayFace(), static_cast<UINT>(IDB_PAUSE));
+    Pump(500 + 500 + 600); // the rest of the clip, a tick, and one more
+    EXPECT_EQ(Position(), 0);
+    EXPECT_EQ(State(), 2);
+    EXPECT_EQ(page_->PlayFace(), static_cast<UINT>(IDB_PLAY));
+}
+
+TEST_F(ThumbnailPage, StoreKeepsTheShownFrameAsTheUserChosenThumbnail)
+{
+    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
+    Open(clip);
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Pump(650);
+    const std::wstring chosen = kadrix::StreamPath(clip, kadrix::kUserThumbStream);
+
+    for (int segment : {2, 6}) {
+        ASSERT_EQ(page_->Preview()->SetPosition(segment * kSecond + kSecond / 2), S_OK);
+        Click(IDC_STORE);
+        const Picture frame = LoadPicture(chosen);
+        ASSERT_FALSE(frame.empty()) << "nothing stored at " << segment;
+        EXPECT_EQ(frame.width, kClipWidth);
+        EXPECT_EQ(frame.height, kClipHeight);
+        EXPECT_EQ(SegmentOf(frame), segment);
+    }
+    EXPECT_FALSE(FileExists(kadrix::StreamPath(clip, kadrix::kAutoThumbStream)));
+    EXPECT_FALSE(FileExists(kadrix::StreamPath(clip, kadrix::kStampStream)));
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_EQ(State(), 2); // the preview went on as it was
+}
+
+TEST_F(ThumbnailPage, ADeniedStoreIsReportedOnceOverTheDialog)
+{
+    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
+    // A folder in the stream's place: the file system refuses the write.
+    const std::wstring chosen = kadrix::StreamPath(clip, kadrix::kUserThumbStream);
+    ASSERT_TRUE(::CreateDirectoryW(chosen.c_str(), nullptr));
+    Open(clip);
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Click(IDC_STORE);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].text, L"Can't write thumbnail image. Access denied.");
+    EXPECT_EQ(g_messages[0].caption, L"Error");
+    EXPECT_EQ(g_messages[0].owner, sheet_);
+    ::RemoveDirectoryW(chosen.c_str());
+}
+
+TEST_F(ThumbnailPage, AClipThatCantBeShownLeavesTheErrorAndNoControl)
+{
+    const std::wstring stall = MediaClip(L"stall.avi"); // a pipe nobody writes to
+    for (const std::wstring& clip : {CopyClip(dir_, L"text.avi"), stall}) {
+        const ULONGLONG start = ::GetTickCount64();
+        Open(clip);
+        EXPECT_LT(::GetTickCount64() - start, 9000u + 1000u) << "the deadline passed unnoticed";
+        // The dialog answered all along; it shows the error and nothing to press.
+        wchar_t text[64] = {};
+        ::GetWindowTextW(Control(IDC_PREVIEW), text, 64);
+        EXPECT_STREQ(text, L"Error. Unable to load video file");
+        for (int id : {IDC_PLAY, IDC_STOP, IDC_STEP_BACK, IDC_STEP_FORWARD, IDC_STORE, IDC_SLIDER})
+            EXPECT_FALSE(::IsWindowEnabled(Control(id))) << id;
+        if (clip == stall)
+            Screenshot(L"tabliq-error.png");
+        Close();
+    }
+    // The stalled player ends once the platform lets it go: a writer opens
+    // and closes the pipe.
+    kadrix::unique_file writer(
+        ::CreateFileW(stall.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    writer.reset();
+    const ULONGLONG give = ::GetTickCount64() + 5000;
+    while (kadrix::LivePreviewPlayers() > 0 && ::GetTickCount64() < give)
+        Pump(50);
+    EXPECT_EQ(kadrix::LivePreviewPlayers(), 0);
+}
+
+} // namespace
