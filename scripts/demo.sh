@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The demo: builds Kadrix, registers Glimvex (x86 and x64) in a Wine prefix of
-# its own, associates the sample clips' extensions with it, and asks for
-# their thumbnails through the registry the way Explorer does — the 64-bit
-# way with the newer protocol, the 32-bit way with the older one. Writes a
-# contact sheet of the tiles and prints where the pictures are.
+# The demo: builds Kadrix, registers Glimvex and Tabliq (x86 and x64) in a
+# Wine prefix of its own, associates the sample clips' extensions with them,
+# and asks for their thumbnails through the registry the way Explorer does —
+# the 64-bit way with the newer protocol, the 32-bit way with the older one.
+# Then it opens a clip's Properties dialog, plays it and picks a frame on the
+# Kadrix tab, and asks for that clip's tile again. Writes a contact sheet of
+# the tiles, screenshots of the tab, and prints where the pictures are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -11,15 +13,17 @@ root=$(pwd)
 scripts/bootstrap.sh >/dev/null
 for preset in x86 x64; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target Glimvex kadrix-thumb Zelkon >/dev/null
+    cmake --build --preset "$preset" --target Glimvex Tabliq kadrix-thumb kadrix-props Zelkon >/dev/null
 done
 
 demo=$root/build/demo
 state=$demo/wine
 clips=$demo/clips
 tiles=$demo/tiles
+shots=$demo/properties
 mkdir -p "$clips"
-rm -rf "$tiles"
+rm -rf "$tiles" "$shots"
+mkdir -p "$shots"
 
 wine_run() { scripts/wine-run.sh "$state" "$@"; }
 winpath() { echo "Z:${1//\//\\}"; }
@@ -43,9 +47,10 @@ clip portrait.mov "testsrc=s=240x320:r=25" -c:v libx264 -pix_fmt yuv420p
 # Every sample clip's stamp and thumbnails start afresh.
 find "$clips" -name '*:vantrel*' -delete
 
-echo "== registering Glimvex (x86 and x64)"
+echo "== registering Glimvex and Tabliq (x86 and x64)"
 for preset in x86 x64; do
     wine_run regsvr32 /s "$(winpath "$root/build/$preset/thumbnail_handler/Glimvex.dll")"
+    wine_run regsvr32 /s "$(winpath "$root/build/$preset/property_sheet/Tabliq.dll")"
 done
 
 # The setup program associates the extensions, as an installer would run it.
@@ -83,16 +88,40 @@ settings Letterbox=0 BlackBkg=1 Glossy=1 TimeShift=0 Time=3 Random=2
 wine_run "$root/build/x86/tools/kadrix-thumb.exe" --protocol extract --size 160x120 \
     "${videos[@]}" --out "$(winpath "$tiles/x86")" 2>/dev/null
 
+echo "== x64 Properties of testcard.mp4: the Kadrix tab opened, playing, a frame picked"
+props() {
+    local shot=$1
+    shift
+    wine_run "$root/build/x64/tools/kadrix-props.exe" --screenshot "$(winpath "$shots/$shot")" \
+        "$@" >/dev/null 2>&1
+}
+testcard=$(winpath "$clips/testcard.mp4")
+props opened.png --close-after 2500 "$testcard"
+props playing.png --click 212 --close-after 3200 "$testcard"
+# Seek on the slider to 70 percent of the clip, store that frame.
+props picked.png --click 215:70%,50% --click 216 --close-after 4000 "$testcard"
+printf 'This is no video.\r\n' >"$clips/notavideo.avi"
+props error.png --close-after 2500 "$(winpath "$clips/notavideo.avi")"
+rm -f "$clips/notavideo.avi"
+
+echo "== x64 tile of testcard.mp4 again: the frame picked on the tab"
+settings Letterbox=1 BlackBkg=0 WindowBkg=0 Glossy=0 TimeShift=1 Percent=40 Override=0
+wine_run "$root/build/x64/tools/kadrix-thumb.exe" --size 256 "$testcard" \
+    --out "$(winpath "$tiles/picked")" 2>/dev/null
+
 sheet=$demo/contact-sheet.png
 font=(-font DejaVu-Sans -pointsize 12)
 montage "${font[@]}" -label '%t' "$tiles"/x64/*.png -tile x1 -geometry +8+8 -background '#d8d8d8' "$demo/row-x64.png"
 montage "${font[@]}" -label '%t' "$tiles"/x86/*.png -tile x1 -geometry +8+8 -background '#d8d8d8' "$demo/row-x86.png"
+montage "${font[@]}" -label '%t' "$tiles"/picked/*.png -tile x1 -geometry +8+8 -background '#d8d8d8' "$demo/row-picked.png"
 convert -background '#d8d8d8' "${font[@]}" \
     label:'x64 Explorer, thumbnail provider 256x256 - Letterbox, at 40 percent of the clip' "$demo/row-x64.png" \
     label:'x86 program, image extractor 160x120 - black background, gloss, at 3 seconds' "$demo/row-x86.png" \
+    label:'x64 Explorer again, after a frame at 70 percent was picked on the Kadrix tab' "$demo/row-picked.png" \
     -gravity west -append "$sheet"
 rm -f "$demo"/row-*.png
 
 echo
-echo "Tiles:         $tiles/x64, $tiles/x86"
+echo "Tiles:         $tiles/x64, $tiles/x86, $tiles/picked"
 echo "Contact sheet: $sheet"
+echo "Kadrix tab:    $shots/opened.png, playing.png, picked.png, error.png"
