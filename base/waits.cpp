@@ -22,8 +22,16 @@ bool WaitAnsweringSentMessages(HANDLE handle, DWORD milliseconds)
 
 bool WaitDispatchingCalls(HANDLE handle, DWORD milliseconds)
 {
+    // Windows 8 and later dispatch a single-threaded apartment's window
+    // messages only when asked; earlier ones refuse the flags and dispatch
+    // them anyway.
+    constexpr DWORD kDispatchCalls = 0x8;
+    constexpr DWORD kDispatchWindowMessages = 0x10;
     DWORD index = 0;
-    const HRESULT hr = ::CoWaitForMultipleHandles(0, milliseconds, 1, &handle, &index);
+    HRESULT hr = ::CoWaitForMultipleHandles(kDispatchCalls | kDispatchWindowMessages, milliseconds,
+                                            1, &handle, &index);
+    if (hr == E_INVALIDARG)
+        hr = ::CoWaitForMultipleHandles(0, milliseconds, 1, &handle, &index);
     if (hr == CO_E_NOTINITIALIZED)
         return ::WaitForSingleObject(handle, milliseconds) == WAIT_OBJECT_0;
     return hr == S_OK;

@@ -5,14 +5,119 @@
 #include "engine/stream_store.h"
 #include "engine/video_capture.h"
 
+#include <objbase.h>
+
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
 std::atomic<long> g_liveJobs{0};
+
+// The file a job is for, as far as the process can tell it apart: its full
+// path in one case (file systems on Windows do not tell case), and what it
+// was when the job was asked for.
+struct FileIdentity
+{
+    std::wstring key;
+    ULONGLONG size = 0;
+    FILETIME written{};
+};
+
+// What the process knows of its capture jobs: the files live jobs work on,
+// and the captures that outlived their deadline (one per file and position,
+// the most recent kRememberedTimeouts of them).
+class JobBook
+{
+public:
+    static JobBook& Instance()
+    {
+        static JobBook book;
+        return book;
+    }
+
+    // Admits a job for the file, or says why not.
+    HRESULT Admit(const FileIdentity& file, const kadrix::FramePosition& position)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        for (const Timeout& timeout : timeouts_)
+            if (timeout.Matches(file, position))
+                return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+        for (const std::wstring& busy : busy_)
+            if (busy == file.key)
+                return HRESULT_FROM_WIN32(ERROR_BUSY);
+        if (busy_.size() >= static_cast<std::size_t>(kadrix::kMaxLiveCaptureJobs))
+            return HRESULT_FROM_WIN32(ERROR_MAX_THRDS_REACHED);
+        busy_.push_back(file.key);
+        return S_OK;
+    }
+
+    void Leave(const std::wstring& key)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = busy_.begin(); it != busy_.end(); ++it)
+            if (*it == key) {
+                busy_.erase(it);
+                return;
+            }
+    }
+
+    void RememberTimeout(const FileIdentity& file, const kadrix::FramePosition& position)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (timeouts_.size() >= kRememberedTimeouts)
+            timeouts_.erase(timeouts_.begin());
+        timeouts_.push_back({file, position});
+    }
+
+private:
+    static constexpr std::size_t kRememberedTimeouts = 256;
+
+    struct Timeout
+    {
+        FileIdentity file;
+        kadrix::FramePosition position;
+
+        // The same file, unchanged since, at the same position: a new
+        // capture would stall as the last one did.
+        bool Matches(const FileIdentity& other, const kadrix::FramePosition& at) const
+        {
+            return file.key == other.key && file.size == other.size &&
+                   ::CompareFileTime(&file.written, &other.written) == 0 &&
+                   position.exact == at.exact && position.value == at.value &&
+                   position.scale == at.scale && position.time == at.time;
+        }
+    };
+
+    std::mutex lock_;
+    std::vector<std::wstring> busy_;
+    std::vector<Timeout> timeouts_;
+};
+
+// The file's identity, when the path names an existing regular file: no
+// folder, no device, nothing that is not there (a clip deleted or renamed
+// while its request was queued).
+HRESULT IdentifyFile(const std::wstring& path, FileIdentity* file)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+        return HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE);
+    DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    length = ::GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(length);
+    ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    file->key = std::move(full);
+    file->size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    file->written = data.ftLastWriteTime;
+    return S_OK;
+}
 
 // What the caller and the worker share. The worker gets copies of everything
 // it needs, so nothing of the caller's is touched once the caller has gone;
@@ -20,6 +125,7 @@ std::atomic<long> g_liveJobs{0};
 struct CaptureJob
 {
     std::wstring path;
+    FileIdentity file;
     kadrix::FramePosition position{};
     HMODULE module = nullptr; // keeps the code of this job loaded while the worker runs
     kadrix::unique_handle done;
@@ -78,7 +184,14 @@ DWORD WINAPI CaptureWorker(void* parameter)
 {
     auto* job = static_cast<CaptureJob*>(parameter);
     const HMODULE module = job->module;
+    // A multithreaded apartment: the graph's objects are called from here
+    // and their own threads only, and nothing waits for this thread to pump.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     job->result = kadrix::GuardHResult([&] { return Grab(*job); });
+    // Only the frame leaves the worker; the graph is gone.
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    JobBook::Instance().Leave(job->file.key);
     ::SetEvent(job->done.get());
     job->Release();
     --g_liveJobs;
@@ -88,31 +201,40 @@ DWORD WINAPI CaptureWorker(void* parameter)
     return 0;
 }
 
-HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
-                     kadrix::unique_hbitmap* frame)
+// Starts the worker of an admitted job. On failure the job is gone and
+// its admission withdrawn.
+HRESULT StartWorker(CaptureJob* job)
 {
+    HRESULT hr = S_OK;
     job->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!job->done ||
         !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                               reinterpret_cast<LPCWSTR>(&CaptureWorker), &job->module)) {
-        const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
-        delete job;
-        return FAILED(hr) ? hr : E_FAIL;
-    }
-
-    // The worker has a COM apartment of its own: the capture object
-    // initialises COM on the thread that makes it.
-    ++g_liveJobs;
-    kadrix::unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
-    if (!worker) {
-        const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+        hr = HRESULT_FROM_WIN32(::GetLastError());
+    } else {
+        ++g_liveJobs;
+        kadrix::unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
+        if (worker)
+            return S_OK;
+        hr = HRESULT_FROM_WIN32(::GetLastError());
         --g_liveJobs;
         ::FreeLibrary(job->module);
-        delete job;
-        return FAILED(hr) ? hr : E_FAIL;
     }
+    JobBook::Instance().Leave(job->file.key);
+    delete job;
+    return FAILED(hr) ? hr : E_FAIL;
+}
 
-    HRESULT hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
+                     kadrix::unique_hbitmap* frame)
+{
+    const FileIdentity file = job->file;
+    const kadrix::FramePosition position = job->position;
+    HRESULT hr = StartWorker(job);
+    if (FAILED(hr))
+        return hr;
+
+    hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
     const bool done = wait == kadrix::CallerWait::DispatchingCalls
                           ? kadrix::WaitDispatchingCalls(job->done.get(), deadlineMs)
                           : kadrix::WaitAnsweringSentMessages(job->done.get(), deadlineMs);
@@ -121,6 +243,10 @@ HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
         // Done: the worker no longer touches the frame.
         if (hr == S_OK)
             *frame = std::move(job->frame);
+    } else {
+        // Asked again, the same file at the same place would stall the same
+        // way, and one more worker would stay stuck with it.
+        JobBook::Instance().RememberTimeout(file, position);
     }
     job->Release();
     return hr;
@@ -141,18 +267,25 @@ HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD d
     if (!path || !frame)
         return E_POINTER;
     frame->reset();
-    CaptureJob* job = new (std::nothrow) CaptureJob;
-    // As for a capture object that can't be made: E_POINTER.
-    if (!job)
-        return E_POINTER;
-    try {
+    return GuardHResult([&]() -> HRESULT {
+        FileIdentity file;
+        HRESULT hr = IdentifyFile(path, &file);
+        if (FAILED(hr))
+            return hr;
+        hr = JobBook::Instance().Admit(file, position);
+        if (FAILED(hr))
+            return hr;
+        CaptureJob* job = new (std::nothrow) CaptureJob;
+        // As for a capture object that can't be made: E_POINTER.
+        if (!job) {
+            JobBook::Instance().Leave(file.key);
+            return E_POINTER;
+        }
         job->path = path;
-    } catch (...) {
-        delete job;
-        return E_POINTER;
-    }
-    job->position = position;
-    return StartAndWait(job, deadlineMs, wait, frame);
+        job->file = std::move(file);
+        job->position = position;
+        return StartAndWait(job, deadlineMs, wait, frame);
+    });
 }
 
 HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,

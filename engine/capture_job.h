@@ -18,6 +18,11 @@ inline constexpr DWORD kCaptureDeadlineMs = 8000;
 // included. While any live, the module that runs them must stay loaded.
 long LiveCaptureJobs();
 
+// A process runs at most this many capture jobs at once. A worker stuck in
+// the platform's filters stays with its clip (and its handle on the file)
+// until they let it go: a folder of broken clips must not pile them up.
+inline constexpr long kMaxLiveCaptureJobs = 3;
+
 // Where a job takes its frame.
 struct FramePosition
 {
@@ -50,6 +55,12 @@ enum class CallerWait
 // the caller: a 32-bit DIB at the clip's native size. A worker that outlives
 // the deadline is abandoned: HRESULT_FROM_WIN32(ERROR_TIMEOUT), and whatever
 // it grabs later is thrown away.
+//
+// No worker is started, and nothing is touched, for a path that names no
+// existing regular file (ERROR_FILE_NOT_FOUND, ERROR_BAD_FILE_TYPE), for a
+// file another live job works on (ERROR_BUSY), past kMaxLiveCaptureJobs
+// (ERROR_MAX_THRDS_REACHED), or for a file whose capture at this position
+// timed out before and that has not changed since (ERROR_TIMEOUT at once).
 HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD deadlineMs,
                      unique_hbitmap* frame, CallerWait wait = CallerWait::DispatchingCalls);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/unique_handle.h"
+#include "engine/core/frame_limits.h"
 
 #include <windows.h>
 
@@ -11,14 +12,10 @@
 
 namespace kadrix {
 
-// Frames larger than these are refused before anything is allocated for
-// them: a side past kMaxGrabSide is a broken format, and the pixel cap keeps
-// the frame bitmap (4 bytes a pixel) within reach of the address space. 8K
-// (7680 x 4320, 132 MB of bitmap) on x64; 4096 x 4096 (64 MB) in a 32-bit
-// process, whose address space the host shares with everything else.
-inline constexpr int kMaxGrabSide = 16384;
-inline constexpr std::int64_t kMaxGrabPixels =
-    sizeof(void*) >= 8 ? std::int64_t{7680} * 4320 : std::int64_t{4096} * 4096;
+// Frames larger than those of core/frame_limits.h are refused before
+// anything is allocated for them.
+inline constexpr int kMaxGrabSide = kMaxFrameSide;
+inline constexpr std::int64_t kMaxGrabPixels = kMaxFramePixels;
 
 // Decoded samples read after the seek before the grab settles for the latest
 // one: MF seeks to the key frame before the target and decodes forward, and

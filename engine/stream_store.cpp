@@ -50,10 +50,41 @@ kadrix::unique_gp_bitmap WrapFrame(HBITMAP bitmap)
 
 } // namespace
 
+namespace kadrix {
+
+unique_file HoldClip(const wchar_t* path)
+{
+    if (!path)
+        return {};
+    unique_file clip(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!clip || ::GetFileType(clip.get()) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(clip.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    return clip;
+}
+
+bool IsRemoteData(const wchar_t* path)
+{
+    // Not every SDK names the two recall attributes.
+    constexpr DWORD kRecallOnOpen = 0x00040000;
+    constexpr DWORD kRecallOnDataAccess = 0x00400000;
+    const DWORD attributes = path ? ::GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess)) != 0;
+}
+
+} // namespace kadrix
+
 HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
 {
     if (!path || !bitmap)
         return E_POINTER;
+    const kadrix::unique_file clip = kadrix::HoldClip(path);
+    if (!clip)
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     kadrix::GdiplusSession gdiplus;
     if (!gdiplus)
         return E_FAIL;

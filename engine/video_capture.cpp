@@ -4,6 +4,8 @@
 #include "engine/core/capture_position.h"
 #include "engine/stream_store.h"
 
+#include <dvdmedia.h>
+
 #include <cstdlib>
 
 using kadrix::com_ptr;
@@ -50,27 +52,28 @@ bool OffersVideoOrStream(IPin* pin)
     return false;
 }
 
-// Reads the frame size from the grabber's connected format. Anything but a
-// whole VIDEOINFOHEADER of a sane size is refused: its numbers would size the
-// frame bitmap and the callback's reads.
+// Reads the frame size from the grabber's connected format, a
+// VIDEOINFOHEADER or a VIDEOINFOHEADER2. Anything else, a block too short
+// for its header, or a size past the frame limits is refused: its numbers
+// would size the frame bitmap and the callback's reads.
 HRESULT ReadFrameSize(ISampleGrabber* grabber, int* width, int* height)
 {
     AM_MEDIA_TYPE type{};
     HRESULT hr = grabber->GetConnectedMediaType(&type);
     if (FAILED(hr))
         return hr;
+    const BITMAPINFOHEADER* header = nullptr;
+    if (type.pbFormat && type.formattype == FORMAT_VideoInfo &&
+        type.cbFormat >= sizeof(VIDEOINFOHEADER))
+        header = &reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader;
+    else if (type.pbFormat && type.formattype == FORMAT_VideoInfo2 &&
+             type.cbFormat >= sizeof(VIDEOINFOHEADER2))
+        header = &reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat)->bmiHeader;
     hr = E_FAIL;
-    if (type.formattype == FORMAT_VideoInfo && type.pbFormat &&
-        type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
-        const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-        const LONG w = info->bmiHeader.biWidth;
-        const LONG h = info->bmiHeader.biHeight;
-        if (w > 0 && w <= kadrix::kMaxFrameSide && h != 0 && h >= -kadrix::kMaxFrameSide &&
-            h <= kadrix::kMaxFrameSide) {
-            *width = w;
-            *height = h;
-            hr = S_OK;
-        }
+    if (header && kadrix::FrameFits(header->biWidth, header->biHeight)) {
+        *width = header->biWidth;
+        *height = header->biHeight;
+        hr = S_OK;
     }
     FreeMediaTypeContent(type);
     return hr;

@@ -5,6 +5,7 @@
 
 #include "base/com_ptr.h"
 #include "base/unique_handle.h"
+#include "engine/core/frame_limits.h"
 #include "engine/sample_grabber.h"
 
 #include <atomic>
@@ -17,9 +18,6 @@ namespace kadrix {
 inline constexpr DWORD kFrameWaitMs = 5000; // for the grabbed frame
 inline constexpr DWORD kStopWaitMs = 1000;  // for a stop to settle
 inline constexpr DWORD kPauseWaitMs = 1000; // for a pause or a frame step to settle
-
-// A frame larger than this on either side is taken for a broken format.
-inline constexpr int kMaxFrameSide = 16384;
 
 } // namespace kadrix
 

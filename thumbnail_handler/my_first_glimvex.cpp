@@ -143,6 +143,9 @@ bool CMyFirstGlimvex::AutomaticThumbnailIsCurrent() const
 
 void CMyFirstGlimvex::WriteStamp() const
 {
+    const kadrix::unique_file clip = kadrix::HoldClip(path_);
+    if (!clip)
+        return; // gone meanwhile: nothing is written, nothing created
     // Not truncated: nothing longer than these 4 bytes is ever written here.
     kadrix::unique_file file(::CreateFileW(kadrix::StreamPath(path_, kadrix::kStampStream).c_str(),
                                            GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -174,6 +177,11 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
     std::wstring_view stream = kadrix::kAutoThumbStream;
     if (settings_.override == 0 && StreamExists(path_, kadrix::kUserThumbStream.data())) {
         stream = kadrix::kUserThumbStream;
+    } else if (kadrix::IsRemoteData(path_)) {
+        // Capturing would fetch the whole video: the automatic thumbnail the
+        // file has, however old, or none.
+        if (!StreamExists(path_, kadrix::kAutoThumbStream.data()))
+            return E_FAIL;
     } else if (!AutomaticThumbnailIsCurrent()) {
         const kadrix::CapturePosition position = kadrix::CapturePositionOf(settings_);
         // A failed capture is not the shell's concern: the tile then shows

@@ -154,12 +154,15 @@ head -c $((size / 2)) "$out/mjpeg.avi" | broken cut-half.avi
 size=$(stat -c %s "$out/h264.mp4")
 head -c $((size / 2)) "$out/h264.mp4" | broken cut-half.mp4
 
-# A named pipe that nobody writes to: opening it waits for ever, the surest
-# way to stall a graph inside the platform's source filter.
-if [ ! -p "$out/stall.avi" ]; then
-    rm -f "$out/stall.avi"
-    mkfifo "$out/stall.avi"
-fi
+# Named pipes that nobody writes to: opening one waits for ever, the surest
+# way to stall a graph inside the platform's source filter. One for each test
+# that stalls, so that none finds another's reader still waiting.
+for pipe in stall.avi stall-2.avi stall-3.avi stall-4.avi stall-5.avi; do
+    if [ ! -p "$out/$pipe" ]; then
+        rm -f "$out/$pipe"
+        mkfifo "$out/$pipe"
+    fi
+done
 
 # A playlist is not a video: it must fail like any other unplayable file.
 printf '<asx version="3.0">\r\n<entry><ref href="h264.mp4"/></entry>\r\n</asx>\r\n' |

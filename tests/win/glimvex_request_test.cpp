@@ -15,6 +15,9 @@
 #include <shlobj.h>
 #include <thumbcache.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace kadrix;
 using namespace kadrix::test;
 
@@ -210,10 +213,57 @@ TEST_F(GlimvexRequestTest, CapturePositionFollowsTheSettings)
     EXPECT_EQ(SegmentOf(Thumbnail(clip_)), 4);
 }
 
+// The names in a folder, to tell that nothing appeared in it.
+std::vector<std::wstring> Listing(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.emplace_back(found.cFileName);
+    while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST_F(GlimvexRequestTest, NetworkPathGivesNoBitmapAndTouchesNothing)
 {
     Settings([](ThumbnailSettings&) {});
+    wchar_t current[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    const auto before = Listing(current);
+    const auto ours = Listing(dir_.path());
     EXPECT_TRUE(Thumbnail(L"\\\\kxserver\\share\\clip.avi", 96, E_FAIL).empty());
+    EXPECT_EQ(Listing(current), before);
+    EXPECT_EQ(Listing(dir_.path()), ours);
+}
+
+// A clip deleted or renamed while its request waited, or a name that never
+// was: the request writes nothing, and no file comes back under the name.
+TEST_F(GlimvexRequestTest, AMissingClipComesBackAsNothing)
+{
+    Settings([](ThumbnailSettings& s) { s.random = 5; });
+    const auto before = Listing(dir_.path());
+    const std::wstring gone = dir_.file(L"gone.avi");
+    (void)Thumbnail(gone); // the background alone, or nothing
+    EXPECT_FALSE(FileExists(gone));
+    EXPECT_EQ(Listing(dir_.path()), before);
+}
+
+// While a capture worker lives (stalled, its request long answered), the
+// library must stay loaded: its code runs on that thread.
+TEST_F(GlimvexRequestTest, TheLibraryStaysWhileAStalledCaptureLives)
+{
+    Settings([](ThumbnailSettings&) {});
+    const std::wstring stalled = dir_.file(L"stalled.avi");
+    ASSERT_TRUE(::CopyFileW(MediaClip(L"cut-frame.avi").c_str(), stalled.c_str(), FALSE));
+    (void)Thumbnail(stalled); // the background, once the deadline has passed
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    const auto canUnload = GetProcAddressAs<CanUnloadFn>(module_, "DllCanUnloadNow");
+    EXPECT_EQ(canUnload(), S_FALSE);
 }
 
 TEST_F(GlimvexRequestTest, PathWithoutFolderIsServedFromTheCurrentFolder)
@@ -264,6 +314,12 @@ TEST_F(GlimvexRequestTest, BrokenClipStillGetsATileAndIsTriedAgainNextTime)
     EXPECT_EQ(SegmentOf(tile), 6); // plain window colour, white here
     EXPECT_FALSE(FileExists(StreamPath(text, kAutoThumbStream)));
     EXPECT_EQ(ReadFileBytes(StreamPath(text, kStampStream)), StampOf(9));
+
+    // Put right (a download finished, say), the clip gets its frame at the
+    // next request, though its stamp is current.
+    ASSERT_TRUE(::CopyFileW(MediaClip(L"mjpeg.avi").c_str(), text.c_str(), FALSE));
+    EXPECT_EQ(SegmentOf(Thumbnail(text)), 0);
+    EXPECT_TRUE(FileExists(StreamPath(text, kAutoThumbStream)));
 }
 
 } // namespace

@@ -46,4 +46,34 @@ std::wstring CopyClip(const TempDir& dir, const std::wstring& name)
     return copy;
 }
 
+namespace {
+
+DWORD WINAPI OpenAndClose(void* parameter)
+{
+    const auto* pipe = static_cast<const std::wstring*>(parameter);
+    HANDLE writer =
+        ::CreateFileW(pipe->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (writer != INVALID_HANDLE_VALUE)
+        ::CloseHandle(writer);
+    return 0;
+}
+
+} // namespace
+
+bool ReleasePipe(const std::wstring& pipe)
+{
+    // Opening a pipe for writing waits for its reader: on a thread of its
+    // own, so a reader that is not there can't hold the test. (The copy of
+    // the name outlives a thread left waiting.)
+    auto* name = new std::wstring(pipe);
+    HANDLE thread = ::CreateThread(nullptr, 0, &OpenAndClose, name, 0, nullptr);
+    if (!thread)
+        return false;
+    const bool done = ::WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0;
+    ::CloseHandle(thread);
+    if (done)
+        delete name;
+    return done;
+}
+
 } // namespace kadrix::test

@@ -30,4 +30,10 @@ std::wstring MediaClip(const std::wstring& name);
 // returns the copy's path; empty when the clip is missing.
 std::wstring CopyClip(const TempDir& dir, const std::wstring& name);
 
+// The media's named pipes (stall.avi, stall-2.avi …) stall whoever opens
+// them for reading until a writer comes: this opens one for writing and
+// closes it again, so the stalled reader sees the end and goes on. Waits at
+// most a few seconds for the reader to be there; false when it was not.
+bool ReleasePipe(const std::wstring& pipe);
+
 } // namespace kadrix::test
