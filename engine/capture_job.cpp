@@ -2,6 +2,7 @@
 
 #include "base/exception_boundary.h"
 #include "base/waits.h"
+#include "engine/mf_grab.h"
 #include "engine/stream_store.h"
 #include "engine/video_capture.h"
 
@@ -141,8 +142,9 @@ struct CaptureJob
 };
 
 // One attempt: a graph of its own, seek, grab. S_FALSE: the graph ended
-// without a frame at a position the job may try earlier.
-HRESULT GrabAt(CaptureJob& job, bool earlier)
+// without a frame at a position the job may try earlier. *unopened tells
+// that DirectShow could not build the graph at all.
+HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
 {
     std::unique_ptr<CVideoCapture> capture(new (std::nothrow) CVideoCapture(nullptr, 0));
     // E_POINTER, not E_OUTOFMEMORY: the code the capture job has always
@@ -152,6 +154,7 @@ HRESULT GrabAt(CaptureJob& job, bool earlier)
     const HRESULT opened = capture->Open(job.path.c_str());
     if (FAILED(opened)) {
         capture->Close();
+        *unopened = true;
         return opened;
     }
     kadrix::ReferenceTime position =
@@ -173,11 +176,26 @@ HRESULT GrabAt(CaptureJob& job, bool earlier)
 
 HRESULT Grab(CaptureJob& job)
 {
-    const HRESULT hr = GrabAt(job, false);
+    bool unopened = false;
+    HRESULT hr = GrabAt(job, false, &unopened);
     // The graph ended without a frame: the position lay at or past the last
     // frame (the very end, or a duration that overstates the clip). One
     // second earlier still shows the end of the clip.
-    return hr == S_FALSE ? GrabAt(job, true) : hr;
+    if (hr == S_FALSE)
+        hr = GrabAt(job, true, &unopened);
+    if (!unopened)
+        return hr;
+    // DirectShow has no source, splitter or decoder for the clip (a stock
+    // Windows has none for MP4, MOV or Matroska): Media Foundation may. It
+    // takes the frame by the same position rule; an exact time is a number
+    // of seconds within the clip.
+    const bool exact = job.position.exact;
+    const double value = exact ? static_cast<double>(job.position.time) /
+                                     static_cast<double>(kadrix::kReferenceUnitsPerSecond)
+                               : job.position.value;
+    const HRESULT fallback = kadrix::GrabFrameWithMediaFoundation(
+        job.path.c_str(), value, exact ? 0.0 : job.position.scale, &job.frame);
+    return SUCCEEDED(fallback) ? fallback : hr;
 }
 
 DWORD WINAPI CaptureWorker(void* parameter)

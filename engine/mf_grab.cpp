@@ -1,6 +1,7 @@
 #include "engine/mf_grab.h"
 
 #include "base/com_ptr.h"
+#include "base/proc_address.h"
 #include "engine/core/capture_position.h"
 #include "engine/core/frame_convert.h"
 
@@ -10,7 +11,9 @@
 #include <mfreadwrite.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,17 +22,80 @@ namespace {
 
 constexpr DWORD kVideoStream = static_cast<DWORD>(MF_SOURCE_READER_FIRST_VIDEO_STREAM);
 
+// Media Foundation's entry points, looked up the first time a grab needs
+// them: the N editions of Windows come without it, and the libraries must
+// load there all the same (and capture with DirectShow alone).
+struct MediaFoundation
+{
+    decltype(&::MFStartup) startup = nullptr;
+    decltype(&::MFShutdown) shutdown = nullptr;
+    decltype(&::MFCreateAttributes) createAttributes = nullptr;
+    decltype(&::MFCreateMediaType) createMediaType = nullptr;
+    decltype(&::MFGetStrideForBitmapInfoHeader) strideForBitmapInfoHeader = nullptr;
+    decltype(&::MFCreateSourceReaderFromURL) createSourceReaderFromUrl = nullptr;
+
+    bool Found() const
+    {
+        return startup && shutdown && createAttributes && createMediaType &&
+               strideForBitmapInfoHeader && createSourceReaderFromUrl;
+    }
+};
+
+// From the system folder only, never from beside the host or the clip.
+HMODULE LoadSystemLibrary(const wchar_t* name)
+{
+    HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+        // A Windows 7 without the search flags: the system folder by its path.
+        wchar_t system[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            module = ::LoadLibraryW((std::wstring(system) + L"\\" + name).c_str());
+    }
+    return module;
+}
+
+// Loaded once and kept for the life of the process.
+const MediaFoundation& Entries()
+{
+    static const MediaFoundation entries = [] {
+        MediaFoundation found;
+        const HMODULE platform = LoadSystemLibrary(L"mfplat.dll");
+        const HMODULE readWrite = LoadSystemLibrary(L"mfreadwrite.dll");
+        if (!platform || !readWrite)
+            return found;
+        found.startup = GetProcAddressAs<decltype(&::MFStartup)>(platform, "MFStartup");
+        found.shutdown = GetProcAddressAs<decltype(&::MFShutdown)>(platform, "MFShutdown");
+        found.createAttributes =
+            GetProcAddressAs<decltype(&::MFCreateAttributes)>(platform, "MFCreateAttributes");
+        found.createMediaType =
+            GetProcAddressAs<decltype(&::MFCreateMediaType)>(platform, "MFCreateMediaType");
+        found.strideForBitmapInfoHeader =
+            GetProcAddressAs<decltype(&::MFGetStrideForBitmapInfoHeader)>(
+                platform, "MFGetStrideForBitmapInfoHeader");
+        found.createSourceReaderFromUrl =
+            GetProcAddressAs<decltype(&::MFCreateSourceReaderFromURL)>(
+                readWrite, "MFCreateSourceReaderFromURL");
+        return found;
+    }();
+    return entries;
+}
+
 // MFStartup and its MFShutdown, within one grab.
 class MfSession
 {
 public:
-    MfSession() : hr_(::MFStartup(MF_VERSION, MFSTARTUP_LITE)) {}
+    MfSession()
+        : hr_(Entries().Found() ? Entries().startup(MF_VERSION, MFSTARTUP_LITE)
+                                : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND))
+    {
+    }
     MfSession(const MfSession&) = delete;
     MfSession& operator=(const MfSession&) = delete;
     ~MfSession()
     {
         if (SUCCEEDED(hr_))
-            (void)::MFShutdown();
+            (void)Entries().shutdown();
     }
     HRESULT result() const { return hr_; }
 
@@ -115,7 +181,7 @@ HRESULT ReadFormat(IMFMediaType* type, FrameFormat* format)
     UINT32 stride = 0;
     if (SUCCEEDED(type->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride)))
         f.typeStride = static_cast<LONG>(static_cast<INT32>(stride));
-    if (FAILED(::MFGetStrideForBitmapInfoHeader(subtype.Data1, width, &f.platformStride)))
+    if (FAILED(Entries().strideForBitmapInfoHeader(subtype.Data1, width, &f.platformStride)))
         f.platformStride = 0;
 
     // The decoder pads to whole macroblocks (1080 lines come as 1088); the
@@ -151,7 +217,7 @@ HRESULT ReadCurrentFormat(IMFSourceReader* reader, FrameFormat* format)
 HRESULT AskForSubtype(IMFSourceReader* reader, const GUID& subtype)
 {
     com_ptr<IMFMediaType> type;
-    HRESULT hr = ::MFCreateMediaType(type.put());
+    HRESULT hr = Entries().createMediaType(type.put());
     if (FAILED(hr))
         return hr;
     if (FAILED(hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video)) ||
@@ -387,7 +453,9 @@ HRESULT ToBitmap(const DecodedFrame& decoded, unique_hbitmap* frame)
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = f.aperture.width;
-    info.bmiHeader.biHeight = -f.aperture.height; // top-down, as the converter writes
+    // Bottom-up, as the DirectShow grab's frames are: the one orientation
+    // every platform reports alike to the stream store.
+    info.bmiHeader.biHeight = f.aperture.height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -396,9 +464,18 @@ HRESULT ToBitmap(const DecodedFrame& decoded, unique_hbitmap* frame)
     if (!bitmap || !bits)
         return E_OUTOFMEMORY;
     const std::size_t rowBytes = static_cast<std::size_t>(f.aperture.width) * 4;
-    if (ConvertToBgrx(source, f.aperture, static_cast<std::uint8_t*>(bits), rowBytes) !=
-        ConvertResult::Converted)
+    auto* rows = static_cast<std::uint8_t*>(bits);
+    if (ConvertToBgrx(source, f.aperture, rows, rowBytes) != ConvertResult::Converted)
         return MF_E_INVALIDMEDIATYPE;
+    // The converter writes the top row first: turned over for the bitmap.
+    std::vector<std::uint8_t> spare(rowBytes);
+    for (int top = 0, bottom = f.aperture.height - 1; top < bottom; ++top, --bottom) {
+        std::uint8_t* a = rows + static_cast<std::size_t>(top) * rowBytes;
+        std::uint8_t* b = rows + static_cast<std::size_t>(bottom) * rowBytes;
+        std::memcpy(spare.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, spare.data(), rowBytes);
+    }
     *frame = std::move(bitmap);
     return S_OK;
 }
@@ -410,7 +487,7 @@ HRESULT Grab(const wchar_t* path, double value, double scale, unique_hbitmap* fr
         return session.result();
 
     com_ptr<IMFAttributes> attributes;
-    HRESULT hr = ::MFCreateAttributes(attributes.put(), 2);
+    HRESULT hr = Entries().createAttributes(attributes.put(), 2);
     if (FAILED(hr))
         return hr;
     // Video processing lets the reader convert to 32-bit RGB itself; a
@@ -419,7 +496,7 @@ HRESULT Grab(const wchar_t* path, double value, double scale, unique_hbitmap* fr
     (void)attributes->SetUINT32(MF_SOURCE_READER_ENABLE_VIDEO_PROCESSING, TRUE);
     (void)attributes->SetUINT32(MF_READWRITE_DISABLE_CONVERTERS, FALSE);
     com_ptr<IMFSourceReader> reader;
-    hr = ::MFCreateSourceReaderFromURL(path, attributes.get(), reader.put());
+    hr = Entries().createSourceReaderFromUrl(path, attributes.get(), reader.put());
     if (FAILED(hr))
         return hr;
     if (!reader)

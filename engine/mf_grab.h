@@ -25,7 +25,7 @@ inline constexpr int kMaxGrabSamples = 3000;
 // Grabs the frame at the capture job's position (value / scale of the clip
 // when scale > 0.5, else value seconds, the middle of a shorter clip): the
 // first frame stamped at or after it, or the last frame when the stream ends
-// before it. On S_OK *frame holds a 32-bit top-down DIB section of the
+// before it. On S_OK *frame holds a 32-bit bottom-up DIB section of the
 // display aperture's size (B, G, R, 0xFF); on failure it is empty. A clip
 // that opens but has no video stream fails with the reader's answer, a
 // decoder format other than 32-bit RGB, NV12, I420/IYUV, YV12 or YUY2 or a

@@ -1,15 +1,21 @@
 // End to end, the way Explorer goes: Glimvex registered, the extensions
 // associated in HKEY_CLASSES_ROOT, and kadrix-thumb asking for every test
 // clip's thumbnail through the registry, as a process of its own.
+#include "base/com_ptr.h"
 #include "base/proc_address.h"
 #include "engine/core/stream_names.h"
 #include "product/identifiers.h"
 #include "support/clips.h"
+#include "support/hresult.h"
 #include "support/program_run.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#ifndef NO_DSHOW_STRSAFE
+#define NO_DSHOW_STRSAFE
+#endif
+#include <dshow.h>
 
 #include <cwchar>
 #include <string>
@@ -122,6 +128,59 @@ TEST_F(EndToEndTest, PlaylistGetsABackgroundTileAndNoStream)
     ASSERT_FALSE(tile.empty());
     EXPECT_EQ(SegmentOf(tile), 6); // the window colour alone, white here
     EXPECT_FALSE(FileExists(kadrix::StreamPath(playlist, kadrix::kAutoThumbStream)));
+}
+
+// What DirectShow's graph builder says to a source filter for the file.
+HRESULT DirectShowSource(const std::wstring& file)
+{
+    ::CoInitialize(nullptr);
+    HRESULT hr;
+    {
+        kadrix::com_ptr<IGraphBuilder> graph;
+        hr = ::CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                graph.put_void());
+        kadrix::com_ptr<IBaseFilter> source;
+        if (SUCCEEDED(hr))
+            hr = graph->AddSourceFilter(file.c_str(), L"Source", source.put());
+    }
+    ::CoUninitialize();
+    return hr;
+}
+
+// A Windows without DirectShow filters for MP4 (a stock one) still gives an
+// MP4 its thumbnail, through Media Foundation: here DirectShow is made to
+// pick a source filter for MP4 files that does not exist.
+TEST_F(EndToEndTest, AClipDirectShowRefusesGetsItsTileThroughMediaFoundation)
+{
+    const wchar_t* refuser = L"Media Type\\{e436eb83-524f-11ce-9f53-0020af0ba770}"
+                             L"\\{0DEAD0DE-0000-4000-8000-000000000001}";
+    const std::wstring pattern = L"4,4,,66747970"; // "ftyp" at offset 4
+    const std::wstring missing = L"{0DEAD0DE-0000-4000-8000-000000000002}";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, refuser, L"0", REG_SZ, pattern.c_str(),
+                                static_cast<DWORD>((pattern.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, refuser, L"Source Filter", REG_SZ,
+                                missing.c_str(),
+                                static_cast<DWORD>((missing.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    const DWORD percent = 50;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantrel\\KadrixVuvu", L"Percent", REG_DWORD,
+                      &percent, sizeof percent);
+
+    const std::wstring clip = CopyClip(dir_, L"h264.mp4");
+    EXPECT_FAILED(DirectShowSource(clip)) << "DirectShow still opens MP4 files";
+    const std::wstring tiles = dir_.file(L"tiles");
+    const DWORD exitCode = RunThumb(L"--size 96 \"" + clip + L"\" --out \"" + tiles + L"\"");
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, refuser);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vantrel\\KadrixVuvu");
+
+    ASSERT_EQ(exitCode, 0u);
+    EXPECT_EQ(SegmentOf(LoadPicture(tiles + L"\\h264.mp4.png")), 4);
+    const Picture frame = LoadPicture(kadrix::StreamPath(clip, kadrix::kAutoThumbStream));
+    EXPECT_EQ(frame.width, kClipWidth);
+    EXPECT_EQ(frame.height, kClipHeight);
+    EXPECT_EQ(SegmentOf(frame), 4);
+    EXPECT_TRUE(FileExists(kadrix::StreamPath(clip, kadrix::kStampStream)));
 }
 
 } // namespace
