@@ -3,6 +3,7 @@
 #include "base/exception_boundary.h"
 #include "base/waits.h"
 #include "engine/mf_grab.h"
+#include "engine/phase_clock.h"
 #include "engine/stream_store.h"
 #include "engine/video_capture.h"
 
@@ -163,12 +164,15 @@ HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
                                                         job.position.scale);
     if (earlier)
         position = kadrix::EarlierCapturePosition(position);
-    if (FAILED(capture->SetPosition(position))) {
+    const HRESULT seek = capture->SetPosition(position);
+    kadrix::MarkPhase("seek");
+    if (FAILED(seek)) {
         capture->Close();
         return E_FAIL;
     }
     const HRESULT grabbed = capture->GrabFrame(&job.frame);
     capture->Close();
+    kadrix::MarkPhase("tear the graph down");
     if (grabbed == E_FAIL && !earlier && !job.position.exact && position > 0)
         return S_FALSE;
     return grabbed;
@@ -205,6 +209,7 @@ DWORD WINAPI CaptureWorker(void* parameter)
     // A multithreaded apartment: the graph's objects are called from here
     // and their own threads only, and nothing waits for this thread to pump.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    kadrix::MarkPhase("start the worker");
     job->result = kadrix::GuardHResult([&] { return Grab(*job); });
     // Only the frame leaves the worker; the graph is gone.
     if (SUCCEEDED(com))
@@ -313,8 +318,11 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
     const HRESULT hr = GrabFrameJob(path, FramePosition::Setting(value, scale), deadlineMs, &frame);
     // The caller writes, and only with a frame in hand: a job that was given
     // up on has nothing to write and never writes on its own.
-    if (hr == S_OK)
+    if (hr == S_OK) {
+        kadrix::MarkPhase("hand the frame over");
         WriteThumbnailStream(path, frame.get(), userChosen);
+        kadrix::MarkPhase("GDI+ shut-down (store)");
+    }
     return hr;
 }
 

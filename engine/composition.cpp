@@ -2,6 +2,7 @@
 
 #include "base/gdiplus.h"
 #include "engine/core/tile_geometry.h"
+#include "engine/phase_clock.h"
 #include "engine/tile_drawing.h"
 
 using namespace Gdiplus::DllExports;
@@ -30,13 +31,12 @@ void DrawGloss(Gdiplus::GpGraphics* graphics, const kadrix::GlossWedge& wedge)
 
 } // namespace
 
-HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::ThumbnailSettings& look)
+namespace {
+
+// The tile, with GDI+ running.
+HBITMAP ComposeTile(const wchar_t* streamName, int cx, int cy,
+                    const kadrix::ThumbnailSettings& look)
 {
-    if (!kadrix::IsDrawableTile(cx, cy))
-        return nullptr;
-    kadrix::GdiplusSession gdiplus;
-    if (!gdiplus)
-        return nullptr;
 
     // A stream that does not decode counts as a 0 by 0 frame.
     kadrix::unique_gp_bitmap source;
@@ -50,6 +50,7 @@ HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::Thumbna
             GdipGetImageHeight(source.get(), &frameHeight);
         }
     }
+    kadrix::MarkPhase("JPEG decode");
 
     kadrix::unique_gp_bitmap canvas;
     kadrix::unique_gp_graphics graphics;
@@ -94,5 +95,23 @@ HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::Thumbna
     HBITMAP result = nullptr;
     if (GdipCreateHBITMAPFromBitmap(canvas.get(), &result, kConversionBackground) != Gdiplus::Ok)
         return nullptr;
+    kadrix::MarkPhase("composition");
     return result;
+}
+
+} // namespace
+
+HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::ThumbnailSettings& look)
+{
+    if (!kadrix::IsDrawableTile(cx, cy))
+        return nullptr;
+    HBITMAP tile = nullptr;
+    {
+        kadrix::GdiplusSession gdiplus;
+        kadrix::MarkPhase("GDI+ start-up (tile)");
+        if (gdiplus)
+            tile = ComposeTile(streamName, cx, cy, look);
+    }
+    kadrix::MarkPhase("GDI+ shut-down (tile)");
+    return tile;
 }

@@ -58,4 +58,9 @@ namespace kadrix {
 inline constexpr CLSID CLSID_SampleGrabber = {
     0xc1f400a0, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
 
+// The null renderer of the same family: takes every sample, shows nothing.
+// {C1F400A4-3F08-11d3-9F0B-006008039E37}
+inline constexpr CLSID CLSID_NullRenderer = {
+    0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
+
 } // namespace kadrix

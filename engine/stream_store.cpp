@@ -4,6 +4,7 @@
 #include "base/gdiplus.h"
 #include "base/image_encoders.h"
 #include "engine/core/stream_names.h"
+#include "engine/phase_clock.h"
 #include "engine/user_message.h"
 
 using namespace Gdiplus::DllExports;
@@ -86,6 +87,7 @@ HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
     if (!clip)
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     kadrix::GdiplusSession gdiplus;
+    kadrix::MarkPhase("GDI+ start-up (store)");
     if (!gdiplus)
         return E_FAIL;
     const kadrix::unique_gp_bitmap image = WrapFrame(bitmap);
@@ -100,6 +102,7 @@ HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
     const std::wstring stream = kadrix::StreamPath(path, kadrix::ThumbStreamName(userChosen != 0));
     ::SetLastError(ERROR_SUCCESS);
     const Gdiplus::Status status = GdipSaveImageToFile(image.get(), stream.c_str(), &jpeg, nullptr);
+    kadrix::MarkPhase("JPEG encode and write");
     if (status == Gdiplus::Ok)
         return S_OK;
     return IsAccessDenied(status, ::GetLastError()) ? E_ACCESSDENIED : E_FAIL;

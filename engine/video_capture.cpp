@@ -2,6 +2,7 @@
 
 #include "base/unique_handle.h"
 #include "engine/core/capture_position.h"
+#include "engine/phase_clock.h"
 #include "engine/stream_store.h"
 
 #include <dvdmedia.h>
@@ -206,9 +207,11 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
                                   graph_.put_void())) ||
         !graph_)
         return E_NOINTERFACE;
+    kadrix::MarkPhase("graph manager");
 
     sourceFilter_.reset();
     HRESULT hr = graph_->AddSourceFilter(path, L"Source", sourceFilter_.put());
+    kadrix::MarkPhase("source filter");
     if (FAILED(hr))
         return hr;
 
@@ -227,7 +230,12 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
     return hr;
 }
 
-// Source, decoder to 24-bit RGB, the sample grabber, and a renderer behind it.
+// Source, decoder to 24-bit RGB, the sample grabber, and a null renderer
+// behind it. The grab shows nothing: where the system's default video
+// renderer would make a window (and its Direct3D device) for every capture,
+// at a quarter of a second or more, the null renderer makes none, and the
+// capture needs no desktop. When it can't be had, the default renderer
+// serves as before.
 HRESULT CVideoCapture::BuildGrabGraph()
 {
     if (FAILED(::CoCreateInstance(kadrix::CLSID_SampleGrabber, nullptr, CLSCTX_ALL,
@@ -252,13 +260,19 @@ HRESULT CVideoCapture::BuildGrabGraph()
     if (!grabberIn)
         return E_POINTER;
     HRESULT hr = graph_->Connect(sourcePin.get(), grabberIn.get());
+    kadrix::MarkPhase("connect splitter and decoder");
     if (FAILED(hr))
         return hr;
     hr = ReadFrameSize(sampleGrabber_.get(), &callback_.width, &callback_.height);
     if (FAILED(hr))
         return hr;
     const com_ptr<IPin> grabberOut = FindPin(grabberFilter_.get(), PINDIR_OUTPUT, 0);
-    hr = grabberOut ? graph_->Render(grabberOut.get()) : E_POINTER;
+    if (!grabberOut)
+        return E_POINTER;
+    hr = ConnectNullRenderer(grabberOut.get());
+    if (FAILED(hr))
+        hr = graph_->Render(grabberOut.get());
+    kadrix::MarkPhase("render the grabber's output");
     if (FAILED(hr))
         return hr;
     (void)sampleGrabber_->SetBufferSamples(FALSE);
@@ -269,6 +283,23 @@ HRESULT CVideoCapture::BuildGrabGraph()
     if (const auto filter = QueryAs<IMediaFilter>(graph_, IID_IMediaFilter))
         (void)filter->SetSyncSource(nullptr);
     return S_OK;
+}
+
+HRESULT CVideoCapture::ConnectNullRenderer(IPin* grabberOut)
+{
+    com_ptr<IBaseFilter> renderer;
+    if (FAILED(::CoCreateInstance(kadrix::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IBaseFilter, renderer.put_void())) ||
+        !renderer)
+        return E_NOINTERFACE;
+    HRESULT hr = graph_->AddFilter(renderer.get(), L"Null Renderer");
+    if (FAILED(hr))
+        return hr;
+    const com_ptr<IPin> input = FindPin(renderer.get(), PINDIR_INPUT, 0);
+    hr = input ? graph_->ConnectDirect(grabberOut, input.get(), nullptr) : E_POINTER;
+    if (FAILED(hr))
+        (void)graph_->RemoveFilter(renderer.get());
+    return hr;
 }
 
 // Whatever the source offers is rendered; a clip without a picture still
@@ -517,6 +548,7 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
         // The one-shot grabber ends the stream after the first sample. A
         // decoder that never delivers must not hold this thread for good.
         const HRESULT waited = WaitForGraph(kadrix::kFrameWaitMs);
+        kadrix::MarkPhase("run to the frame");
         if (callback_.delivered)
             hr = S_OK;
         else if (waited == E_ABORT)
@@ -527,6 +559,7 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
     // Stopped before the device context goes, also when Run failed half way:
     // the streaming thread may still be drawing into it.
     (void)StopAndRewind();
+    kadrix::MarkPhase("stop the graph");
     (void)sampleGrabber_->SetCallback(nullptr, 1);
     callback_.targetDC = nullptr;
     ::SelectObject(memory.get(), previous);

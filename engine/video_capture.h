@@ -92,6 +92,7 @@ public:
 
 private:
     HRESULT BuildGrabGraph();
+    HRESULT ConnectNullRenderer(IPin* grabberOut);
     HRESULT BuildPreviewGraph();
     void SetUpVideoWindow();
     HRESULT Step(bool forward);

@@ -6,6 +6,7 @@
 #include "engine/composition.h"
 #include "engine/settings_registry.h"
 #include "engine/core/stream_names.h"
+#include "engine/phase_clock.h"
 #include "engine/stream_store.h"
 
 #include <shlwapi.h>
@@ -166,6 +167,7 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
         return E_FAIL;
 
     kadrix::ReadSettings(settings_); // values missing from the key keep their current ones
+    kadrix::MarkPhase("read the settings");
 
     // Files in network folders are never opened.
     std::wstring folder = path_;
@@ -188,6 +190,9 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
         // whatever automatic thumbnail there is, or the background alone.
         (void)CaptureToStream(path_, position.value, position.scale, 0);
         WriteStamp();
+        kadrix::MarkPhase("write the stamp");
+    } else {
+        kadrix::MarkPhase("look at the streams");
     }
 
     *bitmap = Compose(kadrix::StreamPath(path_, stream).c_str(), width_, height_, settings_);
