@@ -312,7 +312,7 @@ HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD d
 }
 
 HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
-                      DWORD deadlineMs)
+                      DWORD deadlineMs, unique_hbitmap* grabbed)
 {
     unique_hbitmap frame;
     const HRESULT hr = GrabFrameJob(path, FramePosition::Setting(value, scale), deadlineMs, &frame);
@@ -321,7 +321,8 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
     if (hr == S_OK) {
         kadrix::MarkPhase("hand the frame over");
         WriteThumbnailStream(path, frame.get(), userChosen);
-        kadrix::MarkPhase("GDI+ shut-down (store)");
+        if (grabbed)
+            *grabbed = std::move(frame);
     }
     return hr;
 }

@@ -66,9 +66,10 @@ HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD d
 
 // A grab whose frame the caller then stores into the user-chosen (nonzero)
 // or automatic thumbnail stream. S_OK once a frame was handed to the stream
-// store, whether or not the JPEG could be written.
+// store, whether or not the JPEG could be written; the frame goes on to
+// *frame when asked for.
 HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
-                      DWORD deadlineMs);
+                      DWORD deadlineMs, unique_hbitmap* frame = nullptr);
 
 } // namespace kadrix
 

@@ -1,9 +1,18 @@
 #include "engine/composition.h"
 
 #include "base/gdiplus.h"
+#include "base/unique_handle.h"
+#include "engine/core/pixel_shrink.h"
+#include "engine/core/tile_painter.h"
 #include "engine/core/tile_geometry.h"
+#include "engine/jpeg_codec.h"
 #include "engine/phase_clock.h"
 #include "engine/tile_drawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 using namespace Gdiplus::DllExports;
 
@@ -11,8 +20,18 @@ namespace {
 
 constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
 constexpr Gdiplus::ARGB kGlossWhite = 0x14FFFFFF; // white at alpha 20
-// Shows only where the canvas is not opaque, which after drawing is nowhere.
-constexpr Gdiplus::ARGB kConversionBackground = 0xFF000100;
+
+// The picture a tile shows, at a size at least that of the rectangle it is
+// drawn into, and the frame's own size, which the layout comes from.
+struct Source
+{
+    const std::uint8_t* top = nullptr; // null: nothing could be decoded
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t stride = 0;
+    unsigned frameWidth = 0;
+    unsigned frameHeight = 0;
+};
 
 void DrawGloss(Gdiplus::GpGraphics* graphics, const kadrix::GlossWedge& wedge)
 {
@@ -29,74 +48,104 @@ void DrawGloss(Gdiplus::GpGraphics* graphics, const kadrix::GlossWedge& wedge)
     kadrix::FillWedge(graphics, brush.get(), wedge);
 }
 
-} // namespace
-
-namespace {
-
-// The tile, with GDI+ running.
-HBITMAP ComposeTile(const wchar_t* streamName, int cx, int cy,
-                    const kadrix::ThumbnailSettings& look)
+// The rectangle's size in whole pixels, rounded up.
+void SizeOf(const kadrix::TileRect& rect, int* width, int* height)
 {
+    *width = std::max(1, static_cast<int>(std::ceil(rect.width)));
+    *height = std::max(1, static_cast<int>(std::ceil(rect.height)));
+}
 
-    // A stream that does not decode counts as a 0 by 0 frame.
-    kadrix::unique_gp_bitmap source;
-    UINT frameWidth = 0;
-    UINT frameHeight = 0;
-    {
-        Gdiplus::GpBitmap* raw = nullptr;
-        if (streamName && GdipCreateBitmapFromFile(streamName, &raw) == Gdiplus::Ok) {
-            source.reset(raw);
-            GdipGetImageWidth(source.get(), &frameWidth);
-            GdipGetImageHeight(source.get(), &frameHeight);
-        }
-    }
-    kadrix::MarkPhase("JPEG decode");
+// The gloss over the tile's pixels, with GDI+, which draws the wedge with
+// the quality the look asks for.
+void DrawGlossOver(std::uint32_t* pixels, int cx, int cy, const kadrix::GlossWedge& wedge)
+{
+    kadrix::GdiplusSession gdiplus;
+    if (!gdiplus)
+        return;
+    Gdiplus::GpBitmap* rawCanvas = nullptr;
+    if (GdipCreateBitmapFromScan0(cx, cy, cx * 4, PixelFormat32bppARGB,
+                                  reinterpret_cast<BYTE*>(pixels), &rawCanvas) != Gdiplus::Ok)
+        return;
+    kadrix::unique_gp_bitmap canvas(rawCanvas);
+    Gdiplus::GpGraphics* rawGraphics = nullptr;
+    if (GdipGetImageGraphicsContext(canvas.get(), &rawGraphics) != Gdiplus::Ok)
+        return;
+    kadrix::unique_gp_graphics graphics(rawGraphics);
+    DrawGloss(graphics.get(), wedge);
+}
 
-    kadrix::unique_gp_bitmap canvas;
-    kadrix::unique_gp_graphics graphics;
-    {
-        Gdiplus::GpBitmap* rawCanvas = nullptr;
-        if (GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, &rawCanvas) !=
-            Gdiplus::Ok)
-            return nullptr;
-        canvas.reset(rawCanvas);
-        Gdiplus::GpGraphics* rawGraphics = nullptr;
-        if (GdipGetImageGraphicsContext(canvas.get(), &rawGraphics) != Gdiplus::Ok)
-            return nullptr;
-        graphics.reset(rawGraphics);
-    }
-
+// Draws the tile into a 32-bit DIB section of its own, which it hands over.
+// The background, the band and the picture are painted straight into its
+// pixels, every one of them opaque; only the gloss is GDI+'s.
+HBITMAP DrawTile(const Source& source, int cx, int cy, const kadrix::ThumbnailSettings& look)
+{
     const kadrix::Background background = kadrix::BackgroundOf(look);
     const kadrix::TileLayout layout =
-        kadrix::LayoutTile(cx, cy, frameWidth, frameHeight, background, look.glossy != 0);
+        kadrix::LayoutTile(cx, cy, source.top ? source.frameWidth : 0,
+                           source.top ? source.frameHeight : 0, background, look.glossy != 0);
 
-    Gdiplus::GpSolidFill* rawBrush = nullptr;
-    const Gdiplus::ARGB fill =
-        background == kadrix::Background::Black ? kOpaqueBlack : kadrix::WindowColour();
-    if (GdipCreateSolidFill(fill, &rawBrush) == Gdiplus::Ok) {
-        kadrix::unique_gp_brush brush(rawBrush);
-        GdipFillRectangleI(graphics.get(), brush.get(), 0, 0, cx, cy);
-        if (layout.band) {
-            GdipSetSolidFillColor(rawBrush, kOpaqueBlack);
-            GdipFillRectangle(graphics.get(), brush.get(), layout.band->x, layout.band->y,
-                              layout.band->width, layout.band->height);
-        }
-    }
-    if (layout.picture && source) {
-        const kadrix::TileRect& p = *layout.picture;
-        GdipDrawImageRectRect(graphics.get(), source.get(), p.x, p.y, p.width, p.height, 0, 0,
-                              static_cast<Gdiplus::REAL>(frameWidth),
-                              static_cast<Gdiplus::REAL>(frameHeight), Gdiplus::UnitPixel, nullptr,
-                              nullptr, nullptr);
-    }
-    if (layout.wedge)
-        DrawGloss(graphics.get(), *layout.wedge);
-
-    HBITMAP result = nullptr;
-    if (GdipCreateHBITMAPFromBitmap(canvas.get(), &result, kConversionBackground) != Gdiplus::Ok)
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = cx;
+    info.bmiHeader.biHeight = -cy; // top row first, as the painter walks it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    kadrix::unique_hbitmap tile(
+        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!tile || !bits)
         return nullptr;
+    kadrix::TileCanvas canvas{static_cast<std::uint32_t*>(bits), cx, cy};
+    kadrix::FillTile(canvas, background == kadrix::Background::Black ? kOpaqueBlack
+                                                                     : kadrix::WindowColour());
+    if (layout.band)
+        kadrix::FillRect(canvas, *layout.band, kOpaqueBlack);
+    if (layout.picture && source.top)
+        kadrix::DrawScaled(canvas, *layout.picture, source.top, source.width, source.height,
+                           source.stride);
+    if (layout.wedge) {
+        DrawGlossOver(canvas.pixels, cx, cy, *layout.wedge);
+        // GDI+ blended over opaque pixels: they stay opaque.
+        for (std::size_t i = 0; i < static_cast<std::size_t>(cx) * cy; ++i)
+            canvas.pixels[i] |= 0xFF000000u;
+    }
     kadrix::MarkPhase("composition");
-    return result;
+    return tile.release();
+}
+
+// The size of the picture the layout wants for a frame of that size.
+bool PictureSize(int cx, int cy, unsigned frameWidth, unsigned frameHeight,
+                 const kadrix::ThumbnailSettings& look, int* width, int* height)
+{
+    const kadrix::TileLayout layout = kadrix::LayoutTile(
+        cx, cy, frameWidth, frameHeight, kadrix::BackgroundOf(look), look.glossy != 0);
+    if (!layout.picture)
+        return false;
+    SizeOf(*layout.picture, width, height);
+    return true;
+}
+
+// The whole stream in memory; empty when it can't be read.
+std::vector<std::uint8_t> ReadStream(const wchar_t* name)
+{
+    std::vector<std::uint8_t> data;
+    if (!name)
+        return data;
+    kadrix::unique_file file(::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    // A thumbnail stream is one frame's JPEG: more than this is no thumbnail.
+    constexpr LONGLONG kMaxStream = 256LL * 1024 * 1024;
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        size.QuadPart > kMaxStream)
+        return data;
+    data.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr) ||
+        read != data.size())
+        data.clear();
+    return data;
 }
 
 } // namespace
@@ -105,13 +154,57 @@ HBITMAP Compose(const wchar_t* streamName, int cx, int cy, const kadrix::Thumbna
 {
     if (!kadrix::IsDrawableTile(cx, cy))
         return nullptr;
-    HBITMAP tile = nullptr;
-    {
-        kadrix::GdiplusSession gdiplus;
-        kadrix::MarkPhase("GDI+ start-up (tile)");
-        if (gdiplus)
-            tile = ComposeTile(streamName, cx, cy, look);
+    // A stream that does not decode counts as a 0 by 0 frame. One that does
+    // is decoded no larger than the picture needs: the decoder's own DCT
+    // scaling, to the smallest size still at least the picture's rectangle.
+    const std::vector<std::uint8_t> jpeg = ReadStream(streamName);
+    kadrix::DecodedJpeg decoded;
+    Source source;
+    int frameWidth = 0, frameHeight = 0, wantedWidth = 0, wantedHeight = 0;
+    if (kadrix::ReadJpegSize(jpeg.data(), jpeg.size(), &frameWidth, &frameHeight) &&
+        PictureSize(cx, cy, static_cast<unsigned>(frameWidth), static_cast<unsigned>(frameHeight),
+                    look, &wantedWidth, &wantedHeight) &&
+        kadrix::DecodeJpeg(jpeg.data(), jpeg.size(), wantedWidth, wantedHeight, &decoded)) {
+        source.top = decoded.pixels.data();
+        source.width = decoded.width;
+        source.height = decoded.height;
+        source.stride = static_cast<std::ptrdiff_t>(decoded.width) * 4;
+        source.frameWidth = static_cast<unsigned>(decoded.fullWidth);
+        source.frameHeight = static_cast<unsigned>(decoded.fullHeight);
     }
-    kadrix::MarkPhase("GDI+ shut-down (tile)");
-    return tile;
+    kadrix::MarkPhase("JPEG decode");
+    return DrawTile(source, cx, cy, look);
+}
+
+HBITMAP ComposeFrame(HBITMAP frame, int cx, int cy, const kadrix::ThumbnailSettings& look)
+{
+    if (!kadrix::IsDrawableTile(cx, cy))
+        return nullptr;
+    Source source;
+    std::vector<std::uint8_t> shrunk;
+    DIBSECTION section{};
+    if (frame && ::GetObjectW(frame, sizeof section, &section) == sizeof section &&
+        section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits && section.dsBmih.biHeight > 0) {
+        // The capture's frames are bottom-up 32-bit DIBs: their top row is
+        // the last in memory.
+        const int width = section.dsBm.bmWidth;
+        const int height = section.dsBm.bmHeight;
+        const std::ptrdiff_t stride = -static_cast<std::ptrdiff_t>(section.dsBm.bmWidthBytes);
+        const auto* top = static_cast<const std::uint8_t*>(section.dsBm.bmBits) +
+                          static_cast<std::size_t>(height - 1) * section.dsBm.bmWidthBytes;
+        int wantedWidth = 0, wantedHeight = 0;
+        if (PictureSize(cx, cy, static_cast<unsigned>(width), static_cast<unsigned>(height), look,
+                        &wantedWidth, &wantedHeight)) {
+            const int factor = kadrix::ShrinkFactorFor(width, height, wantedWidth, wantedHeight);
+            ::GdiFlush();
+            shrunk = kadrix::ShrinkPixels(top, width, height, stride, factor, &source.width,
+                                          &source.height);
+            source.top = shrunk.data();
+            source.stride = static_cast<std::ptrdiff_t>(source.width) * 4;
+            source.frameWidth = static_cast<unsigned>(width);
+            source.frameHeight = static_cast<unsigned>(height);
+        }
+    }
+    kadrix::MarkPhase("shrink the frame");
+    return DrawTile(source, cx, cy, look);
 }

@@ -1,52 +1,59 @@
 #include "engine/stream_store.h"
 
 #include "base/unique_handle.h"
-#include "base/gdiplus.h"
-#include "base/image_encoders.h"
+#include "engine/core/frame_limits.h"
 #include "engine/core/stream_names.h"
+#include "engine/jpeg_codec.h"
 #include "engine/phase_clock.h"
 #include "engine/user_message.h"
 
-using namespace Gdiplus::DllExports;
+#include <vector>
 
 namespace {
 
-// GDI+ implementations differ in how they report a file the system refused:
-// some answer AccessDenied, others a generic or Win32 error and leave the
-// file system's ERROR_ACCESS_DENIED as the thread's last error. Both are the
-// same refusal to the user.
-bool IsAccessDenied(Gdiplus::Status status, DWORD lastError)
+// The frame's pixels encoded as JPEG. A 32-bit bottom-up DIB section, as the
+// capture makes them, is read in place; anything else is first copied out
+// with GetDIBits, top row first.
+bool EncodeFrame(HBITMAP bitmap, std::vector<std::uint8_t>* jpeg)
 {
-    if (status == Gdiplus::AccessDenied)
-        return true;
-    return (status == Gdiplus::GenericError || status == Gdiplus::Win32Error) &&
-           lastError == ERROR_ACCESS_DENIED;
-}
-
-// The frame as GDI+ sees it. A 32-bit DIB section, as the capture makes
-// them, is used in place; anything else is copied.
-kadrix::unique_gp_bitmap WrapFrame(HBITMAP bitmap)
-{
-    Gdiplus::GpBitmap* raw = nullptr;
     DIBSECTION section{};
     if (::GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
-        section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits && section.dsBmih.biHeight != 0) {
-        const int width = section.dsBm.bmWidth;
+        section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits && section.dsBmih.biHeight > 0) {
+        ::GdiFlush();
         const int height = section.dsBm.bmHeight;
-        const int stride = section.dsBm.bmWidthBytes;
-        auto* bits = static_cast<BYTE*>(section.dsBm.bmBits);
-        // Bottom-up rows are walked from the last with a negative stride. (A
-        // top-down section says so with a negative height where the platform
-        // keeps the sign.)
-        const bool topDown = section.dsBmih.biHeight < 0;
-        BYTE* first = topDown ? bits : bits + static_cast<std::size_t>(height - 1) * stride;
-        if (GdipCreateBitmapFromScan0(width, height, topDown ? stride : -stride,
-                                      PixelFormat32bppRGB, first, &raw) == Gdiplus::Ok)
-            return kadrix::unique_gp_bitmap(raw);
+        const std::ptrdiff_t stride = section.dsBm.bmWidthBytes;
+        kadrix::PixelRows rows;
+        rows.top = static_cast<const std::uint8_t*>(section.dsBm.bmBits) + stride * (height - 1);
+        rows.width = section.dsBm.bmWidth;
+        rows.height = height;
+        rows.stride = -stride;
+        return kadrix::EncodeJpeg(rows, jpeg);
     }
-    if (GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw) != Gdiplus::Ok)
-        return nullptr;
-    return kadrix::unique_gp_bitmap(raw);
+    BITMAP info{};
+    if (::GetObjectW(bitmap, sizeof info, &info) == 0 ||
+        !kadrix::FrameFits(info.bmWidth, info.bmHeight))
+        return false;
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = info.bmWidth;
+    header.bmiHeader.biHeight = -info.bmHeight;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(info.bmWidth) * info.bmHeight * 4);
+    const kadrix::window_dc screen(nullptr);
+    if (::GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(),
+                    &header, DIB_RGB_COLORS) != info.bmHeight)
+        return false;
+    kadrix::PixelRows rows{pixels.data(), info.bmWidth, info.bmHeight,
+                           static_cast<std::ptrdiff_t>(info.bmWidth) * 4};
+    return kadrix::EncodeJpeg(rows, jpeg);
+}
+
+// A refusal for lack of access, as the caller wants to tell it apart.
+HRESULT FromWriteError(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED ? E_ACCESSDENIED : HRESULT_FROM_WIN32(error);
 }
 
 } // namespace
@@ -86,26 +93,28 @@ HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
     const kadrix::unique_file clip = kadrix::HoldClip(path);
     if (!clip)
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    kadrix::GdiplusSession gdiplus;
-    kadrix::MarkPhase("GDI+ start-up (store)");
-    if (!gdiplus)
+    std::vector<std::uint8_t> jpeg;
+    if (!EncodeFrame(bitmap, &jpeg))
         return E_FAIL;
-    const kadrix::unique_gp_bitmap image = WrapFrame(bitmap);
-    if (!image)
-        return E_FAIL;
+    kadrix::MarkPhase("JPEG encode");
 
-    // Without a JPEG encoder there is nothing sound to save with: write nothing.
-    CLSID jpeg;
-    if (GetEncoderClsid(L"image/jpeg", &jpeg) < 0)
-        return REGDB_E_CLASSNOTREG;
-
+    // The stream is replaced whole; a write that fails half way leaves none
+    // rather than a broken picture.
     const std::wstring stream = kadrix::StreamPath(path, kadrix::ThumbStreamName(userChosen != 0));
-    ::SetLastError(ERROR_SUCCESS);
-    const Gdiplus::Status status = GdipSaveImageToFile(image.get(), stream.c_str(), &jpeg, nullptr);
-    kadrix::MarkPhase("JPEG encode and write");
-    if (status == Gdiplus::Ok)
-        return S_OK;
-    return IsAccessDenied(status, ::GetLastError()) ? E_ACCESSDENIED : E_FAIL;
+    kadrix::unique_file out(::CreateFileW(stream.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
+        return FromWriteError(::GetLastError());
+    DWORD written = 0;
+    if (!::WriteFile(out.get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr) ||
+        written != jpeg.size()) {
+        const DWORD error = ::GetLastError();
+        out.reset();
+        ::DeleteFileW(stream.c_str());
+        return FromWriteError(error ? error : ERROR_WRITE_FAULT);
+    }
+    kadrix::MarkPhase("write the stream");
+    return S_OK;
 }
 
 void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)

@@ -1,5 +1,5 @@
-// JPEG pictures decoded with libjpeg into GDI bitmaps: the setup window's
-// sample pictures, which the program carries as resources.
+// JPEG pictures decoded (by the engine's codec) into GDI bitmaps: the setup
+// window's sample pictures, which the program carries as resources.
 #pragma once
 
 #include "base/unique_handle.h"
@@ -11,7 +11,7 @@
 
 namespace kadrix::setup {
 
-// Decodes a JPEG held in memory into a 24-bit bitmap of its own size; null
+// Decodes a JPEG held in memory into a 32-bit bitmap of its own size; null
 // when the data is not a JPEG libjpeg can decode. A broken picture never
 // ends the process: libjpeg's errors come back here.
 unique_hbitmap DecodeJpeg(const void* data, std::size_t size);

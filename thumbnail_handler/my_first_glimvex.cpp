@@ -177,6 +177,7 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
         return E_FAIL;
 
     std::wstring_view stream = kadrix::kAutoThumbStream;
+    kadrix::unique_hbitmap captured;
     if (settings_.override == 0 && StreamExists(path_, kadrix::kUserThumbStream.data())) {
         stream = kadrix::kUserThumbStream;
     } else if (kadrix::IsRemoteData(path_)) {
@@ -188,13 +189,18 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
         const kadrix::CapturePosition position = kadrix::CapturePositionOf(settings_);
         // A failed capture is not the shell's concern: the tile then shows
         // whatever automatic thumbnail there is, or the background alone.
-        (void)CaptureToStream(path_, position.value, position.scale, 0);
+        (void)kadrix::RunCaptureJob(path_, position.value, position.scale, 0,
+                                    kadrix::kCaptureDeadlineMs, &captured);
         WriteStamp();
         kadrix::MarkPhase("write the stamp");
     } else {
         kadrix::MarkPhase("look at the streams");
     }
 
-    *bitmap = Compose(kadrix::StreamPath(path_, stream).c_str(), width_, height_, settings_);
+    // A frame just captured is composed as it is: its JPEG, written for the
+    // next request, need not be decoded again.
+    *bitmap = captured
+                  ? ComposeFrame(captured.get(), width_, height_, settings_)
+                  : Compose(kadrix::StreamPath(path_, stream).c_str(), width_, height_, settings_);
     return *bitmap ? S_OK : E_FAIL;
 }
