@@ -1,5 +1,7 @@
 #include "base/screen_capture.h"
 
+#include "base/dib.h"
+
 namespace kadrix {
 
 unique_hbitmap CaptureScreenRect(const RECT& rect)
@@ -9,15 +11,8 @@ unique_hbitmap CaptureScreenRect(const RECT& rect)
     if (width <= 0 || height <= 0)
         return {};
     // A 32-bit DIB whatever the display's depth, so the copy keeps its colours.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    unique_hbitmap shot(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    unique_hbitmap shot = CreateDib32(width, height, true, &bits);
     const window_dc screen(nullptr);
     unique_hdc memory(::CreateCompatibleDC(screen.get()));
     if (!shot || !memory)

@@ -1,5 +1,6 @@
 #include "engine/composition.h"
 
+#include "base/dib.h"
 #include "base/gdiplus.h"
 #include "base/unique_handle.h"
 #include "engine/core/pixel_shrink.h"
@@ -84,17 +85,10 @@ HBITMAP DrawTile(const Source& source, int cx, int cy, const kadrix::ThumbnailSe
         kadrix::LayoutTile(cx, cy, source.top ? source.frameWidth : 0,
                            source.top ? source.frameHeight : 0, background, look.glossy != 0);
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = cx;
-    info.bmiHeader.biHeight = -cy; // top row first, as the painter walks it
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    // Top row first, as the painter walks it.
     void* bits = nullptr;
-    kadrix::unique_hbitmap tile(
-        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!tile || !bits)
+    kadrix::unique_hbitmap tile = kadrix::CreateDib32(cx, cy, true, &bits);
+    if (!tile)
         return nullptr;
     kadrix::TileCanvas canvas{static_cast<std::uint32_t*>(bits), cx, cy};
     kadrix::FillTile(canvas, background == kadrix::Background::Black ? kOpaqueBlack

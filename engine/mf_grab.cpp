@@ -1,6 +1,7 @@
 #include "engine/mf_grab.h"
 
 #include "base/com_ptr.h"
+#include "base/dib.h"
 #include "base/proc_address.h"
 #include "engine/core/capture_position.h"
 #include "engine/core/frame_convert.h"
@@ -450,18 +451,11 @@ HRESULT ToBitmap(const DecodedFrame& decoded, unique_hbitmap* frame)
                       &source))
         return MF_E_BUFFERTOOSMALL;
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = f.aperture.width;
     // Bottom-up, as the DirectShow grab's frames are: the one orientation
     // every platform reports alike to the stream store.
-    info.bmiHeader.biHeight = f.aperture.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    unique_hbitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits)
+    unique_hbitmap bitmap = CreateDib32(f.aperture.width, f.aperture.height, false, &bits);
+    if (!bitmap)
         return E_OUTOFMEMORY;
     const std::size_t rowBytes = static_cast<std::size_t>(f.aperture.width) * 4;
     auto* rows = static_cast<std::uint8_t*>(bits);

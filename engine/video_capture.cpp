@@ -1,5 +1,6 @@
 #include "engine/video_capture.h"
 
+#include "base/dib.h"
 #include "base/unique_handle.h"
 #include "engine/core/capture_position.h"
 #include "engine/phase_clock.h"
@@ -522,16 +523,9 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
     // A 32-bit DIB whatever the display's depth: a display at 16 bits would
     // otherwise turn the frame into its own format (or black). Bottom-up, the
     // one orientation every platform reports alike.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = callback_.width;
-    info.bmiHeader.biHeight = std::abs(callback_.height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    kadrix::unique_hbitmap bitmap(
-        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    kadrix::unique_hbitmap bitmap =
+        kadrix::CreateDib32(callback_.width, std::abs(callback_.height), false, &bits);
     kadrix::unique_hdc memory(::CreateCompatibleDC(nullptr));
     if (!bitmap || !memory)
         return E_OUTOFMEMORY;

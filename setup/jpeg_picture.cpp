@@ -1,5 +1,6 @@
 #include "setup/jpeg_picture.h"
 
+#include "base/dib.h"
 #include "engine/jpeg_codec.h"
 #include "winui/core/error.h"
 
@@ -13,16 +14,9 @@ unique_hbitmap DecodeJpeg(const void* data, std::size_t size)
     DecodedJpeg picture;
     if (!kadrix::DecodeJpeg(data, size, 0, 0, &picture))
         return {};
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = picture.width;
-    header.bmiHeader.biHeight = -picture.height; // top row first, as decoded
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    unique_hbitmap bitmap(::CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits)
+    unique_hbitmap bitmap = CreateDib32(picture.width, picture.height, true, &bits); // as decoded
+    if (!bitmap)
         return {};
     std::memcpy(bits, picture.pixels.data(), picture.pixels.size());
     return bitmap;
