@@ -203,6 +203,11 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
         return S_OK;
     if (!path)
         return E_POINTER;
+    if (closed_) {
+        // Opened again after Close: the apartment Close left goes back in.
+        closed_ = false;
+        comInitialised_ = SUCCEEDED(::CoInitialize(nullptr));
+    }
 
     if (FAILED(::CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder,
                                   graph_.put_void())) ||

@@ -153,7 +153,7 @@ TEST_F(GrabModeTest, StoresTheFrameAtTheCurrentPosition)
     EXPECT_EQ(ReadFileBytes(clip), mainData);
 }
 
-TEST_F(GrabModeTest, ASecondOpenKeepsTheFirstFile)
+TEST_F(GrabModeTest, ASecondOpenKeepsTheFirstFileAndOneAfterCloseTakesTheNext)
 {
     const std::wstring first = Clip(L"h264.mp4");
     const std::wstring second = Clip(L"mjpeg.avi");
@@ -165,6 +165,13 @@ TEST_F(GrabModeTest, ASecondOpenKeepsTheFirstFile)
     EXPECT_FALSE(AutoThumb(first).empty());
     EXPECT_FALSE(FileExists(StreamPath(second, kadrix::kAutoThumbStream)));
     capture.Close();
+
+    // Closed, the same object opens another clip and lets go of it again.
+    ASSERT_EQ(capture.Open(second.c_str()), S_OK);
+    EXPECT_EQ(capture.SaveFrame(0), S_OK);
+    EXPECT_FALSE(AutoThumb(second).empty());
+    capture.Close();
+    EXPECT_TRUE(::DeleteFileW(second.c_str()));
 }
 
 TEST_F(GrabModeTest, SaveFrameStoresNothingBeforeOpenOrInPreviewMode)
