@@ -1,5 +1,6 @@
 #include "engine/core/container_probe.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -36,7 +37,8 @@ bool Is(const std::uint8_t* p, const char* fourcc)
     return std::memcmp(p, fourcc, 4) == 0;
 }
 
-// The reader, with the file's size taken once and the reads counted.
+// The reader, with the file's size taken once, the reads counted, and one
+// window of the file kept in memory.
 class Bytes
 {
 public:
@@ -46,11 +48,30 @@ public:
     int reads() const { return reads_; }
     u64 left(u64 offset) const { return offset < size_ ? size_ - offset : 0; }
 
+    // Keeps up to a window's worth of the bytes at offset in memory: the
+    // headers a probe walks mostly lie together (the start of the file, the
+    // movie box), and one read of them costs a disk no more than one of 16
+    // bytes.
+    void Keep(u64 offset, u64 length)
+    {
+        const std::size_t n = static_cast<std::size_t>(
+            std::min<u64>(std::min<u64>(length, sizeof window_), left(offset)));
+        if (offset >= keptAt_ && offset - keptAt_ <= kept_ && n <= kept_ - (offset - keptAt_))
+            return; // in the window already
+        ++reads_;
+        kept_ = reader_.ReadAt(offset, window_, n) == n ? n : 0;
+        keptAt_ = offset;
+    }
+
     // Reads count bytes at offset, all of which the caller knows lie inside
     // the file. False when the reader gives fewer: an I/O error, or a file
     // that shrank under us.
     bool Read(u64 offset, std::uint8_t* buffer, std::size_t count)
     {
+        if (offset >= keptAt_ && offset - keptAt_ <= kept_ && count <= kept_ - (offset - keptAt_)) {
+            std::memcpy(buffer, window_ + (offset - keptAt_), count);
+            return true;
+        }
         ++reads_;
         return reader_.ReadAt(offset, buffer, count) == count;
     }
@@ -59,6 +80,9 @@ private:
     ProbeReader& reader_;
     u64 size_;
     int reads_ = 0;
+    std::uint8_t window_[16384];
+    u64 keptAt_ = 0;
+    std::size_t kept_ = 0;
 };
 
 ContainerProbe Judge(ContainerVerdict verdict, const char* reason)
@@ -138,25 +162,189 @@ Parsed ReadBox(Bytes& bytes, u64 pos, u64 end, Box* box)
     return box->size > room ? Parsed::PastEnd : Parsed::Ok;
 }
 
+enum class Found
+{
+    Yes,
+    No,
+    Broken, // the children do not add up
+    IoError,
+};
+
+// The first child of the given type among the boxes in [pos, end).
+Found FindBox(Bytes& bytes, u64 pos, u64 end, const char* type, u64* at, Box* found)
+{
+    for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
+        const Parsed read = ReadBox(bytes, pos, end, found);
+        if (read == Parsed::IoError)
+            return Found::IoError;
+        if (read != Parsed::Ok)
+            return Found::Broken;
+        if (Is(found->type, type)) {
+            *at = pos;
+            return Found::Yes;
+        }
+        pos += found->size;
+    }
+    return Found::No;
+}
+
+// A box's body, [begin, end), found by its path from [pos, end).
+bool FindPath(Bytes& bytes, u64 pos, u64 end, std::initializer_list<const char*> path, u64* begin,
+              u64* bodyEnd)
+{
+    for (const char* type : path) {
+        u64 at = 0;
+        Box box;
+        if (FindBox(bytes, pos, end, type, &at, &box) != Found::Yes)
+            return false;
+        pos = at + box.header;
+        end = at + box.size;
+    }
+    *begin = pos;
+    *bodyEnd = end;
+    return true;
+}
+
+// Reads count bytes of a body that must hold them.
+bool ReadBody(Bytes& bytes, u64 begin, u64 end, std::uint8_t* buffer, std::size_t count)
+{
+    return end - begin >= count && bytes.Read(begin, buffer, count);
+}
+
+// What the movie box tells of the first video frame.
+struct Movie
+{
+    bool fragmented = false;      // the samples are in movie fragments
+    std::uint32_t videoTrack = 0; // its track ID; 0: no video track found
+    u64 firstFrameEnd = 0;        // where the first video sample ends; 0: not known
+};
+
+// The track's ID when it is a video track, with where its first sample ends
+// when the sample tables say.
+bool ReadVideoTrack(Bytes& bytes, u64 pos, u64 end, Movie* movie)
+{
+    u64 b = 0, e = 0;
+    std::uint8_t h[24];
+    if (!FindPath(bytes, pos, end, {"mdia", "hdlr"}, &b, &e) || !ReadBody(bytes, b, e, h, 12) ||
+        !Is(h + 8, "vide"))
+        return false;
+    // The ID follows the creation and modification times, 64-bit in version 1.
+    if (!FindPath(bytes, pos, end, {"tkhd"}, &b, &e) || !ReadBody(bytes, b, e, h, 24))
+        return false;
+    movie->videoTrack = Be32(h + (h[0] == 1 ? 20 : 12));
+
+    u64 stbl = 0, stblEnd = 0;
+    if (!FindPath(bytes, pos, end, {"mdia", "minf", "stbl"}, &stbl, &stblEnd))
+        return true;
+    u64 offset = 0;
+    if (FindPath(bytes, stbl, stblEnd, {"stco"}, &b, &e)) {
+        if (!ReadBody(bytes, b, e, h, 12) || Be32(h + 4) == 0)
+            return true;
+        offset = Be32(h + 8);
+    } else if (FindPath(bytes, stbl, stblEnd, {"co64"}, &b, &e)) {
+        if (!ReadBody(bytes, b, e, h, 16) || Be32(h + 4) == 0)
+            return true;
+        offset = Be64(h + 8);
+    } else {
+        return true;
+    }
+    if (!FindPath(bytes, stbl, stblEnd, {"stsz"}, &b, &e) || !ReadBody(bytes, b, e, h, 12))
+        return true;
+    u64 sampleSize = Be32(h + 4);
+    if (sampleSize == 0) {
+        if (Be32(h + 8) == 0 || !ReadBody(bytes, b + 12, e, h, 4))
+            return true;
+        sampleSize = Be32(h);
+    }
+    movie->firstFrameEnd = offset + sampleSize;
+    return true;
+}
+
 // A movie box is worth decoding when its children add up and one of them is
 // a track (or the compressed movie of old QuickTime files, whose tracks are
 // inside it).
-ContainerProbe ProbeMovieBox(Bytes& bytes, u64 pos, u64 end)
+ContainerProbe ProbeMovieBox(Bytes& bytes, u64 pos, u64 end, Movie* movie)
 {
-    for (int i = 0; i < kMaxChildren; ++i) {
-        if (end - pos < 8)
-            return Undecodable("mp4: the movie box holds no track");
+    bool track = false;
+    for (int i = 0; end - pos >= 8; ++i) {
+        if (i == kMaxChildren)
+            return Plausible("mp4: movie box found, its children not all walked");
         Box box;
         const Parsed read = ReadBox(bytes, pos, end, &box);
         if (read == Parsed::IoError)
             return ReadFailed();
         if (read != Parsed::Ok)
             return Undecodable("mp4: the movie box's contents do not add up");
-        if (Is(box.type, "trak") || Is(box.type, "cmov"))
-            return Plausible("mp4: movie box with a track");
+        if (Is(box.type, "trak")) {
+            track = true;
+            if (movie->videoTrack == 0)
+                (void)ReadVideoTrack(bytes, pos + box.header, pos + box.size, movie);
+        }
+        track = track || Is(box.type, "cmov");
+        movie->fragmented = movie->fragmented || Is(box.type, "mvex");
         pos += box.size;
     }
-    return Plausible("mp4: movie box found, its children not all walked");
+    return track ? Plausible("mp4: boxes add up")
+                 : Undecodable("mp4: the movie box holds no track");
+}
+
+// Where the first video sample of a movie fragment ends: its run's data
+// offset from the fragment's base and the first sample's size, from the run
+// or the fragment header's default.
+u64 FirstFragmentFrameEnd(Bytes& bytes, u64 moof, u64 moofEnd, const Box& box, std::uint32_t track)
+{
+    u64 pos = moof + box.header;
+    for (int i = 0; i < kMaxChildren && moofEnd - pos >= 8; ++i) {
+        Box traf;
+        if (ReadBox(bytes, pos, moofEnd, &traf) != Parsed::Ok)
+            return 0;
+        u64 b = 0, e = 0;
+        std::uint8_t h[32];
+        if (Is(traf.type, "traf") &&
+            FindPath(bytes, pos + traf.header, pos + traf.size, {"tfhd"}, &b, &e) &&
+            ReadBody(bytes, b, e, h, 8) && Be32(h + 4) == track) {
+            const std::uint32_t flags = Be32(h) & 0xFFFFFF;
+            const std::size_t length = static_cast<std::size_t>(std::min<u64>(e - b, sizeof h));
+            if (!ReadBody(bytes, b, e, h, length))
+                return 0;
+            std::size_t at = 8;
+            u64 base = moof;
+            if (flags & 0x01) { // base data offset
+                if (at + 8 > length)
+                    return 0;
+                base = Be64(h + at);
+                at += 8;
+            }
+            at += (flags & 0x02) ? 4 : 0; // sample description index
+            at += (flags & 0x08) ? 4 : 0; // default duration
+            u64 defaultSize = 0;
+            if (flags & 0x10) {
+                if (at + 4 > length)
+                    return 0;
+                defaultSize = Be32(h + at);
+            }
+
+            if (!FindPath(bytes, pos + traf.header, pos + traf.size, {"trun"}, &b, &e))
+                return 0;
+            const std::size_t runLength = static_cast<std::size_t>(std::min<u64>(e - b, sizeof h));
+            if (!ReadBody(bytes, b, e, h, runLength) || runLength < 8)
+                return 0;
+            const std::uint32_t run = Be32(h) & 0xFFFFFF;
+            if (Be32(h + 4) == 0 || !(run & 0x01) || runLength < 12)
+                return 0;
+            const u64 start = base + static_cast<std::int32_t>(Be32(h + 8));
+            at = 12 + ((run & 0x04) ? 4 : 0) + ((run & 0x100) ? 4 : 0);
+            u64 sampleSize = defaultSize;
+            if (run & 0x200) {
+                if (at + 4 > runLength)
+                    return 0;
+                sampleSize = Be32(h + at);
+            }
+            return sampleSize == 0 ? 0 : start + sampleSize;
+        }
+        pos += traf.size;
+    }
+    return 0;
 }
 
 bool LooksLikeIsoMedia(const std::uint8_t* first8)
@@ -169,17 +357,30 @@ bool LooksLikeIsoMedia(const std::uint8_t* first8)
     return false;
 }
 
+// A box that runs past the end after the movie box: a file cut short, a
+// download that stopped. It decodes up to the cut when its first video frame
+// is there; where that frame lies only the sample tables (or the first movie
+// fragment) say.
+ContainerProbe CutAfterTheMovie(const Movie& movie, u64 size)
+{
+    if (movie.firstFrameEnd == 0)
+        return NotJudged("mp4: cut, the first frame not located");
+    return movie.firstFrameEnd <= size ? Plausible("mp4: cut after the first frame")
+                                       : Undecodable("mp4: the file ends before the first frame");
+}
+
 ContainerProbe ProbeIsoMedia(Bytes& bytes)
 {
     const u64 size = bytes.size();
-    bool movie = false;
+    bool haveMovie = false;
+    Movie movie;
     u64 pos = 0;
     for (int i = 0; pos < size; ++i) {
         // Fragmented files carry a pair of boxes per fragment: once the
         // movie box is known good, the rest is the decoder's business.
         if (i == kMaxTopLevel)
-            return movie ? Plausible("mp4: movie box whole, later boxes not walked")
-                         : NotJudged("mp4: no movie box among the first boxes");
+            return haveMovie ? Plausible("mp4: movie box whole, later boxes not walked")
+                             : NotJudged("mp4: no movie box among the first boxes");
         Box box;
         switch (ReadBox(bytes, pos, size, &box)) {
         case Parsed::Ok:
@@ -187,26 +388,36 @@ ContainerProbe ProbeIsoMedia(Bytes& bytes)
         case Parsed::Cut:
             // A few bytes after the last box are no box at all; decoders
             // pass over them.
-            if (movie && size - pos < 8)
+            if (haveMovie && size - pos < 8)
                 return Plausible("mp4: boxes add up, a few stray bytes at the end");
-            return Undecodable(movie ? "mp4: the last box header is cut" : "mp4: no movie box");
+            return haveMovie ? CutAfterTheMovie(movie, size) : Undecodable("mp4: no movie box");
         case Parsed::Invalid:
             return Undecodable("mp4: a box smaller than its header");
         case Parsed::PastEnd:
-            return Undecodable(Is(box.type, "moov") ? "mp4: the movie box runs past the end"
-                                                    : "mp4: a box runs past the end of the file");
+            if (Is(box.type, "moov"))
+                return Undecodable("mp4: the movie box runs past the end");
+            // Before the movie box, the movie box lies beyond the end.
+            return haveMovie ? CutAfterTheMovie(movie, size)
+                             : Undecodable("mp4: a box runs past the end of the file");
         case Parsed::IoError:
             return ReadFailed();
         }
         if (Is(box.type, "moov")) {
-            const ContainerProbe inner = ProbeMovieBox(bytes, pos + box.header, pos + box.size);
+            bytes.Keep(pos, box.size);
+            const ContainerProbe inner =
+                ProbeMovieBox(bytes, pos + box.header, pos + box.size, &movie);
             if (inner.verdict != ContainerVerdict::Plausible)
                 return inner;
-            movie = true;
+            haveMovie = true;
+        } else if (Is(box.type, "moof") && haveMovie && movie.fragmented &&
+                   movie.firstFrameEnd == 0 && movie.videoTrack != 0) {
+            bytes.Keep(pos, box.size);
+            movie.firstFrameEnd =
+                FirstFragmentFrameEnd(bytes, pos, pos + box.size, box, movie.videoTrack);
         }
         pos += box.size;
     }
-    return movie ? Plausible("mp4: boxes add up") : Undecodable("mp4: no movie box");
+    return haveMovie ? Plausible("mp4: boxes add up") : Undecodable("mp4: no movie box");
 }
 
 // --- AVI (RIFF) -------------------------------------------------------------------------
@@ -274,15 +485,13 @@ ContainerProbe ProbeAvi(Bytes& bytes)
         return ReadFailed();
     if (!Is(h + 8, "AVI "))
         return NotJudged("riff: not an AVI");
-    // An OpenDML file goes on after this size with RIFF AVIX parts; those
-    // are never needed to start decoding.
-    const u64 riffEnd = 8 + u64{Le32(h + 4)};
+    // The RIFF size is not a bound: an OpenDML file goes on after it with
+    // RIFF AVIX parts, and a file whose size field is zero or too small
+    // still decodes (Wine's splitter reads such files from their chunks).
+    // Only the chunks up to the movie list must be there.
     bool headers = false;
     u64 pos = 12;
     for (int i = 0; i < kMaxTopLevel; ++i) {
-        if (pos >= riffEnd)
-            return Undecodable(headers ? "avi: no movi list within the RIFF size"
-                                       : "avi: no hdrl list within the RIFF size");
         if (bytes.left(pos) < 8)
             return Undecodable(headers ? "avi: the file ends before the movi list"
                                        : "avi: the file ends before the hdrl list");
@@ -322,6 +531,11 @@ constexpr std::uint32_t kVoidId = 0xEC;
 constexpr std::uint32_t kCrc32Id = 0xBF;
 constexpr std::uint32_t kSimpleBlockId = 0xA3;
 constexpr std::uint32_t kBlockGroupId = 0xA0;
+constexpr std::uint32_t kBlockId = 0xA1;
+constexpr std::uint32_t kTrackEntryId = 0xAE;
+constexpr std::uint32_t kTrackNumberId = 0xD7;
+constexpr std::uint32_t kTrackTypeId = 0x83;
+constexpr u64 kVideoTrackType = 1;
 
 struct Element
 {
@@ -375,13 +589,95 @@ Parsed ReadElement(Bytes& bytes, u64 pos, Element* element)
     return Parsed::Ok;
 }
 
-// The first cluster must carry a whole block before the file ends.
-ContainerProbe ProbeCluster(Bytes& bytes, u64 pos, u64 end)
+// A child element that lies wholly inside [pos, end).
+bool ReadChild(Bytes& bytes, u64 pos, u64 end, Element* e)
+{
+    return ReadElement(bytes, pos, e) == Parsed::Ok && !e->unknownSize && e->header <= end - pos &&
+           e->size <= end - pos - e->header;
+}
+
+// An unsigned integer element's value; 0 for one that can't be read.
+u64 ReadUnsigned(Bytes& bytes, u64 pos, u64 size)
+{
+    std::uint8_t h[8];
+    if (size == 0 || size > sizeof h || !bytes.Read(pos, h, static_cast<std::size_t>(size)))
+        return 0;
+    u64 value = 0;
+    for (u64 k = 0; k < size; ++k)
+        value = (value << 8) | h[k];
+    return value;
+}
+
+// The number of the first video track in the Tracks body [pos, end); 0 when
+// none can be read.
+u64 VideoTrackNumber(Bytes& bytes, u64 pos, u64 end)
+{
+    for (int i = 0; i < kMaxChildren && pos < end; ++i) {
+        Element entry;
+        if (!ReadChild(bytes, pos, end, &entry))
+            return 0;
+        if (entry.id == kTrackEntryId) {
+            u64 number = 0, type = 0;
+            u64 at = pos + entry.header;
+            const u64 entryEnd = at + entry.size;
+            for (int k = 0; k < kMaxChildren && at < entryEnd; ++k) {
+                Element e;
+                if (!ReadChild(bytes, at, entryEnd, &e))
+                    return 0;
+                if (e.id == kTrackNumberId)
+                    number = ReadUnsigned(bytes, at + e.header, e.size);
+                if (e.id == kTrackTypeId)
+                    type = ReadUnsigned(bytes, at + e.header, e.size);
+                at += e.header + e.size;
+            }
+            if (type == kVideoTrackType && number != 0)
+                return number;
+        }
+        pos += entry.header + entry.size;
+    }
+    return 0;
+}
+
+// The track of a block: the number its body [pos, end) starts with; 0 when
+// it can't be read.
+u64 BlockTrack(Bytes& bytes, u64 pos, u64 end)
+{
+    std::uint8_t h[8];
+    const std::size_t have = static_cast<std::size_t>(std::min<u64>(sizeof h, end - pos));
+    if (have == 0 || !bytes.Read(pos, h, have))
+        return 0;
+    const int length = VintLength(h[0]);
+    if (length == 0 || static_cast<std::size_t>(length) > have)
+        return 0;
+    u64 value = h[0] & (0xFF >> length);
+    for (int k = 1; k < length; ++k)
+        value = (value << 8) | h[k];
+    return value;
+}
+
+// The track of a block group's block.
+u64 BlockGroupTrack(Bytes& bytes, u64 pos, u64 end)
+{
+    for (int i = 0; i < kMaxChildren && pos < end; ++i) {
+        Element e;
+        if (!ReadChild(bytes, pos, end, &e))
+            return 0;
+        if (e.id == kBlockId)
+            return BlockTrack(bytes, pos + e.header, pos + e.header + e.size);
+        pos += e.header + e.size;
+    }
+    return 0;
+}
+
+// The first cluster must carry a whole block of the video track (of any
+// track when the tracks did not say which is video) before the file ends.
+ContainerProbe ProbeCluster(Bytes& bytes, u64 pos, u64 end, u64 videoTrack)
 {
     for (int i = 0; i < kMaxChildren; ++i) {
         if (pos >= end)
-            return end >= bytes.size() ? Undecodable("mkv: the file ends inside the first Cluster")
-                                       : NotJudged("mkv: the first Cluster holds no block");
+            return end >= bytes.size()
+                       ? Undecodable("mkv: the file ends before the first video block")
+                       : NotJudged("mkv: the first Cluster holds no video block");
         Element e;
         switch (ReadElement(bytes, pos, &e)) {
         case Parsed::Ok:
@@ -396,16 +692,22 @@ ContainerProbe ProbeCluster(Bytes& bytes, u64 pos, u64 end)
         // The next cluster, or an element of unknown size: the first one
         // ended without a block, or can't be walked.
         if (e.unknownSize || e.id == kClusterId)
-            return NotJudged("mkv: the first Cluster holds no block");
-        const bool whole = e.size <= bytes.left(pos + e.header) && pos + e.header <= bytes.size();
-        if (e.id == kSimpleBlockId || e.id == kBlockGroupId)
-            return whole ? Plausible("mkv: headers and the first block whole")
-                         : Undecodable("mkv: the file ends inside the first block");
+            return NotJudged("mkv: the first Cluster holds no video block");
+        const u64 body = pos + e.header;
+        const bool whole = body <= bytes.size() && e.size <= bytes.left(body);
+        const bool block = e.id == kSimpleBlockId || e.id == kBlockGroupId;
         if (!whole)
-            return Undecodable("mkv: the file ends inside the first Cluster");
-        pos += e.header + e.size;
+            return Undecodable(block ? "mkv: the file ends inside the first video block"
+                                     : "mkv: the file ends inside the first Cluster");
+        if (block) {
+            const u64 track = e.id == kSimpleBlockId ? BlockTrack(bytes, body, body + e.size)
+                                                     : BlockGroupTrack(bytes, body, body + e.size);
+            if (videoTrack == 0 || track == videoTrack)
+                return Plausible("mkv: headers and the first video block whole");
+        }
+        pos = body + e.size;
     }
-    return Plausible("mkv: headers whole, no block among the first elements");
+    return NotJudged("mkv: no video block among the first elements");
 }
 
 ContainerProbe ProbeMatroska(Bytes& bytes)
@@ -446,6 +748,7 @@ ContainerProbe ProbeMatroska(Bytes& bytes)
     const u64 segmentEnd = e.unknownSize || e.size > bytes.left(pos) ? size : pos + e.size;
 
     bool tracks = false;
+    u64 videoTrack = 0;
     for (int i = 0; i < kMaxTopLevel; ++i) {
         if (pos >= segmentEnd) {
             if (segmentEnd < size)
@@ -467,14 +770,17 @@ ContainerProbe ProbeMatroska(Bytes& bytes)
             return ProbeCluster(bytes, pos + e.header,
                                 e.unknownSize || e.size > bytes.left(pos + e.header)
                                     ? size
-                                    : pos + e.header + e.size);
+                                    : pos + e.header + e.size,
+                                videoTrack);
         if (e.unknownSize)
             return NotJudged("mkv: an element of unknown size before the Tracks");
         if (e.size > bytes.left(pos + e.header))
             return Undecodable(e.id == kTracksId ? "mkv: the Tracks element is cut"
                                                  : "mkv: the file ends before the first Cluster");
-        if (e.id == kTracksId)
+        if (e.id == kTracksId) {
             tracks = true;
+            videoTrack = VideoTrackNumber(bytes, pos + e.header, pos + e.header + e.size);
+        }
         pos += e.header + e.size;
     }
     return NotJudged("mkv: too many elements before the first Cluster");
@@ -490,7 +796,7 @@ ContainerProbe ProbeContainer(ProbeReader& reader)
     const std::size_t have = bytes.size() >= 8 ? 8 : static_cast<std::size_t>(bytes.size());
     if (have == 0) {
         probe = Undecodable("empty file");
-    } else if (!bytes.Read(0, head, have)) {
+    } else if (bytes.Keep(0, bytes.size()), !bytes.Read(0, head, have)) {
         probe = ReadFailed();
     } else if (have >= 4 && Is(head, "RIFF")) {
         probe = ProbeAvi(bytes);
