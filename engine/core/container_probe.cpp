@@ -162,30 +162,20 @@ Parsed ReadBox(Bytes& bytes, u64 pos, u64 end, Box* box)
     return box->size > room ? Parsed::PastEnd : Parsed::Ok;
 }
 
-enum class Found
-{
-    Yes,
-    No,
-    Broken, // the children do not add up
-    IoError,
-};
-
-// The first child of the given type among the boxes in [pos, end).
-Found FindBox(Bytes& bytes, u64 pos, u64 end, const char* type, u64* at, Box* found)
+// The first child of the given type among the boxes in [pos, end); false
+// when there is none, or the boxes do not add up before it.
+bool FindBox(Bytes& bytes, u64 pos, u64 end, const char* type, u64* at, Box* found)
 {
     for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
-        const Parsed read = ReadBox(bytes, pos, end, found);
-        if (read == Parsed::IoError)
-            return Found::IoError;
-        if (read != Parsed::Ok)
-            return Found::Broken;
+        if (ReadBox(bytes, pos, end, found) != Parsed::Ok)
+            return false;
         if (Is(found->type, type)) {
             *at = pos;
-            return Found::Yes;
+            return true;
         }
         pos += found->size;
     }
-    return Found::No;
+    return false;
 }
 
 // A box's body, [begin, end), found by its path from [pos, end).
@@ -195,7 +185,7 @@ bool FindPath(Bytes& bytes, u64 pos, u64 end, std::initializer_list<const char*>
     for (const char* type : path) {
         u64 at = 0;
         Box box;
-        if (FindBox(bytes, pos, end, type, &at, &box) != Found::Yes)
+        if (!FindBox(bytes, pos, end, type, &at, &box))
             return false;
         pos = at + box.header;
         end = at + box.size;
@@ -215,6 +205,7 @@ bool ReadBody(Bytes& bytes, u64 begin, u64 end, std::uint8_t* buffer, std::size_
 struct Movie
 {
     bool fragmented = false;      // the samples are in movie fragments
+    bool fragmentSeen = false;    // a whole movie fragment came after the movie box
     std::uint32_t videoTrack = 0; // its track ID; 0: no video track found
     u64 firstFrameEnd = 0;        // where the first video sample ends; 0: not known
 };
@@ -363,6 +354,8 @@ bool LooksLikeIsoMedia(const std::uint8_t* first8)
 // fragment) say.
 ContainerProbe CutAfterTheMovie(const Movie& movie, u64 size)
 {
+    if (movie.fragmented && !movie.fragmentSeen)
+        return Undecodable("mp4: the file ends before the first movie fragment");
     if (movie.firstFrameEnd == 0)
         return NotJudged("mp4: cut, the first frame not located");
     return movie.firstFrameEnd <= size ? Plausible("mp4: cut after the first frame")
@@ -409,11 +402,13 @@ ContainerProbe ProbeIsoMedia(Bytes& bytes)
             if (inner.verdict != ContainerVerdict::Plausible)
                 return inner;
             haveMovie = true;
-        } else if (Is(box.type, "moof") && haveMovie && movie.fragmented &&
-                   movie.firstFrameEnd == 0 && movie.videoTrack != 0) {
-            bytes.Keep(pos, box.size);
-            movie.firstFrameEnd =
-                FirstFragmentFrameEnd(bytes, pos, pos + box.size, box, movie.videoTrack);
+        } else if (Is(box.type, "moof") && haveMovie && movie.fragmented) {
+            movie.fragmentSeen = true;
+            if (movie.firstFrameEnd == 0 && movie.videoTrack != 0) {
+                bytes.Keep(pos, box.size);
+                movie.firstFrameEnd =
+                    FirstFragmentFrameEnd(bytes, pos, pos + box.size, box, movie.videoTrack);
+            }
         }
         pos += box.size;
     }

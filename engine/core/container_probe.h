@@ -7,7 +7,9 @@
 // AVI cut inside its headers, a Matroska file that ends before its first
 // cluster. The probe judges only what it can judge cheaply and safely; for
 // every other format, and wherever it is unsure, it leaves the decision to
-// DirectShow.
+// DirectShow. A file cut short after its headers still decodes up to the cut
+// (a download that stopped, a recording that crashed): such a file passes
+// when its first video frame is whole.
 #pragma once
 
 #include <cstddef>
@@ -41,8 +43,8 @@ struct ContainerProbe
     int reads = 0;           // reads the probe made
 };
 
-// Reads at most a few hundred bytes in a few dozen reads, whatever the size
-// of the file.
+// One read of the first 16 KB answers for most files; a few dozen reads at
+// most, whatever the size of the file. Uses about 17 KB of stack.
 ContainerProbe ProbeContainer(ProbeReader& reader);
 
 const char* VerdictName(ContainerVerdict verdict);

@@ -163,6 +163,7 @@ TEST(ContainerProbeMp4, ACutAfterTheMovieBoxDecodesWhenItsFirstFrameIsThere)
     const std::size_t sample = kFtyp.size() + moov.size() + moofSize + 8;
     EXPECT_EQ(VerdictOf(Cut(fragmented, sample + 700)), ContainerVerdict::Plausible);
     EXPECT_EQ(VerdictOf(Cut(fragmented, sample + 699)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(fragmented, sample - 20)), ContainerVerdict::Undecodable);
 }
 
 TEST(ContainerProbeMp4, AManyFragmentFileCostsAFewReads)
