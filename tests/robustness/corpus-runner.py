@@ -373,8 +373,10 @@ def command_soak(args):
         print(f"verdict: the soak did not finish ({outcome}, {len(stats)} figure lines)")
         return 1
     first, last = stats[0], stats[-1]
-    grew = [f"{key} {first[key]} -> {last[key]}" for key, test in GROWTH.items()
-            if test(int(first[key]), int(last[key]))]
+    span = int(last["requests"]) - int(first["requests"])
+    grew = [f"{key} {first[key]} -> {last[key]} "
+            f"({(int(last[key]) - int(first[key])) / span:+.1f} per request)"
+            for key, test in GROWTH.items() if test(int(first[key]), int(last[key]))]
     print("verdict: " + ("growth in " + ", ".join(grew) if grew else
                          f"no growth beyond noise from request {first['requests']} to "
                          f"{last['requests']}"))
