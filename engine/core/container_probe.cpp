@@ -108,6 +108,12 @@ ContainerProbe NotJudged(const char* reason)
     return Judge(ContainerVerdict::NotJudged, reason);
 }
 
+struct FrameSize
+{
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
 ContainerProbe ReadFailed()
 {
     return NotJudged("the file could not be read");
@@ -208,6 +214,7 @@ struct Movie
     bool fragmentSeen = false;    // a whole movie fragment came after the movie box
     std::uint32_t videoTrack = 0; // its track ID; 0: no video track found
     u64 firstFrameEnd = 0;        // where the first video sample ends; 0: not known
+    FrameSize frame;              // from the first sample description
 };
 
 // The track's ID when it is a video track, with where its first sample ends
@@ -227,6 +234,14 @@ bool ReadVideoTrack(Bytes& bytes, u64 pos, u64 end, Movie* movie)
     u64 stbl = 0, stblEnd = 0;
     if (!FindPath(bytes, pos, end, {"mdia", "minf", "stbl"}, &stbl, &stblEnd))
         return true;
+    // A visual sample entry: size, type, 6 reserved, data reference index,
+    // 16 bytes of pre-defined and reserved fields, then width and height.
+    std::uint8_t entry[44];
+    if (FindPath(bytes, stbl, stblEnd, {"stsd"}, &b, &e) && ReadBody(bytes, b, e, entry, 44) &&
+        Be32(entry + 4) != 0) {
+        movie->frame.width = (std::uint32_t{entry[40]} << 8) | entry[41];
+        movie->frame.height = (std::uint32_t{entry[42]} << 8) | entry[43];
+    }
     u64 offset = 0;
     if (FindPath(bytes, stbl, stblEnd, {"stco"}, &b, &e)) {
         if (!ReadBody(bytes, b, e, h, 12) || Be32(h + 4) == 0)
@@ -362,7 +377,7 @@ ContainerProbe CutAfterTheMovie(const Movie& movie, u64 size)
                                        : Undecodable("mp4: the file ends before the first frame");
 }
 
-ContainerProbe ProbeIsoMedia(Bytes& bytes)
+ContainerProbe ProbeIsoMedia(Bytes& bytes, FrameSize* frame)
 {
     const u64 size = bytes.size();
     bool haveMovie = false;
@@ -399,6 +414,7 @@ ContainerProbe ProbeIsoMedia(Bytes& bytes)
             bytes.Keep(pos, box.size);
             const ContainerProbe inner =
                 ProbeMovieBox(bytes, pos + box.header, pos + box.size, &movie);
+            *frame = movie.frame;
             if (inner.verdict != ContainerVerdict::Plausible)
                 return inner;
             haveMovie = true;
@@ -422,21 +438,54 @@ bool IsVideoChunk(const std::uint8_t* id)
     return (id[2] == 'd' && id[3] == 'c') || (id[2] == 'd' && id[3] == 'b');
 }
 
-// The main header list must hold the main AVI header.
-ContainerProbe ProbeHeaderList(Bytes& bytes, u64 pos, u64 end)
+// The frame size of the first video stream list: its stream header says
+// video, its format is a BITMAPINFOHEADER (rows top-down when the height is
+// negative).
+void ReadStreamList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
 {
+    bool video = false;
     for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
-        std::uint8_t h[8];
-        if (!bytes.Read(pos, h, sizeof h))
-            return ReadFailed();
+        std::uint8_t h[20];
+        if (!bytes.Read(pos, h, 8))
+            return;
         const u64 body = Le32(h + 4);
         if (body > end - pos - 8)
-            return Undecodable("avi: the hdrl list's chunks do not add up");
-        if (Is(h, "avih"))
-            return Plausible("avi: main header whole");
+            return;
+        if (Is(h, "strh") && body >= 4 && bytes.Read(pos + 8, h + 8, 4))
+            video = Is(h + 8, "vids");
+        if (Is(h, "strf") && video && body >= 12 && bytes.Read(pos + 8, h + 8, 12)) {
+            const std::int64_t height = static_cast<std::int32_t>(Le32(h + 16));
+            frame->width = Le32(h + 12);
+            frame->height = static_cast<std::uint32_t>(height < 0 ? -height : height);
+            return;
+        }
         pos += 8 + body + (body & 1);
     }
-    return Undecodable("avi: the hdrl list holds no main header");
+}
+
+// The main header list must hold the main AVI header; its first video
+// stream list tells the frame size.
+ContainerProbe ProbeHeaderList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
+{
+    bool mainHeader = false;
+    for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
+        std::uint8_t h[12];
+        if (!bytes.Read(pos, h, 8))
+            return ReadFailed();
+        const u64 body = Le32(h + 4);
+        if (body > end - pos - 8) {
+            if (mainHeader)
+                break; // what follows the main header is the splitter's to judge
+            return Undecodable("avi: the hdrl list's chunks do not add up");
+        }
+        mainHeader = mainHeader || Is(h, "avih");
+        if (Is(h, "LIST") && body >= 4 && frame->width == 0 && bytes.Read(pos + 8, h + 8, 4) &&
+            Is(h + 8, "strl"))
+            ReadStreamList(bytes, pos + 12, pos + 8 + body, frame);
+        pos += 8 + body + (body & 1);
+    }
+    return mainHeader ? Plausible("avi: main header whole")
+                      : Undecodable("avi: the hdrl list holds no main header");
 }
 
 // Past the start of the movie list a cut file still decodes up to the cut,
@@ -470,7 +519,7 @@ ContainerProbe ProbeMovieList(Bytes& bytes, u64 pos, u64 end)
     return Plausible("avi: headers whole, no video among the first chunks");
 }
 
-ContainerProbe ProbeAvi(Bytes& bytes)
+ContainerProbe ProbeAvi(Bytes& bytes, FrameSize* frame)
 {
     const u64 size = bytes.size();
     if (size < 12)
@@ -498,7 +547,7 @@ ContainerProbe ProbeAvi(Bytes& bytes)
         if (want == 12 && Is(h, "LIST") && Is(h + 8, "hdrl")) {
             if (!whole)
                 return Undecodable("avi: the hdrl list is cut");
-            const ContainerProbe inner = ProbeHeaderList(bytes, pos + 12, pos + 8 + body);
+            const ContainerProbe inner = ProbeHeaderList(bytes, pos + 12, pos + 8 + body, frame);
             if (inner.verdict != ContainerVerdict::Plausible)
                 return inner;
             headers = true;
@@ -531,6 +580,9 @@ constexpr std::uint32_t kTrackEntryId = 0xAE;
 constexpr std::uint32_t kTrackNumberId = 0xD7;
 constexpr std::uint32_t kTrackTypeId = 0x83;
 constexpr u64 kVideoTrackType = 1;
+constexpr std::uint32_t kVideoId = 0xE0;
+constexpr std::uint32_t kPixelWidthId = 0xB0;
+constexpr std::uint32_t kPixelHeightId = 0xBA;
 
 struct Element
 {
@@ -603,9 +655,25 @@ u64 ReadUnsigned(Bytes& bytes, u64 pos, u64 size)
     return value;
 }
 
-// The number of the first video track in the Tracks body [pos, end); 0 when
-// none can be read.
-u64 VideoTrackNumber(Bytes& bytes, u64 pos, u64 end)
+// The pixel size in a track's video settings [pos, end).
+void ReadVideoSettings(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
+{
+    for (int i = 0; i < kMaxChildren && pos < end; ++i) {
+        Element e;
+        if (!ReadChild(bytes, pos, end, &e))
+            return;
+        const u64 value = ReadUnsigned(bytes, pos + e.header, e.size);
+        if (e.id == kPixelWidthId)
+            frame->width = static_cast<std::uint32_t>(std::min<u64>(value, 0xFFFFFFFF));
+        if (e.id == kPixelHeightId)
+            frame->height = static_cast<std::uint32_t>(std::min<u64>(value, 0xFFFFFFFF));
+        pos += e.header + e.size;
+    }
+}
+
+// The number of the first video track in the Tracks body [pos, end), with
+// its frame size; 0 when none can be read.
+u64 VideoTrackNumber(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
 {
     for (int i = 0; i < kMaxChildren && pos < end; ++i) {
         Element entry;
@@ -613,6 +681,7 @@ u64 VideoTrackNumber(Bytes& bytes, u64 pos, u64 end)
             return 0;
         if (entry.id == kTrackEntryId) {
             u64 number = 0, type = 0;
+            u64 video = 0, videoEnd = 0;
             u64 at = pos + entry.header;
             const u64 entryEnd = at + entry.size;
             for (int k = 0; k < kMaxChildren && at < entryEnd; ++k) {
@@ -623,10 +692,17 @@ u64 VideoTrackNumber(Bytes& bytes, u64 pos, u64 end)
                     number = ReadUnsigned(bytes, at + e.header, e.size);
                 if (e.id == kTrackTypeId)
                     type = ReadUnsigned(bytes, at + e.header, e.size);
+                if (e.id == kVideoId) {
+                    video = at + e.header;
+                    videoEnd = video + e.size;
+                }
                 at += e.header + e.size;
             }
-            if (type == kVideoTrackType && number != 0)
+            if (type == kVideoTrackType && number != 0) {
+                if (video != 0)
+                    ReadVideoSettings(bytes, video, videoEnd, frame);
                 return number;
+            }
         }
         pos += entry.header + entry.size;
     }
@@ -705,7 +781,7 @@ ContainerProbe ProbeCluster(Bytes& bytes, u64 pos, u64 end, u64 videoTrack)
     return NotJudged("mkv: no video block among the first elements");
 }
 
-ContainerProbe ProbeMatroska(Bytes& bytes)
+ContainerProbe ProbeMatroska(Bytes& bytes, FrameSize* frame)
 {
     const u64 size = bytes.size();
     Element e;
@@ -774,7 +850,7 @@ ContainerProbe ProbeMatroska(Bytes& bytes)
                                                  : "mkv: the file ends before the first Cluster");
         if (e.id == kTracksId) {
             tracks = true;
-            videoTrack = VideoTrackNumber(bytes, pos + e.header, pos + e.header + e.size);
+            videoTrack = VideoTrackNumber(bytes, pos + e.header, pos + e.header + e.size, frame);
         }
         pos += e.header + e.size;
     }
@@ -787,6 +863,7 @@ ContainerProbe ProbeContainer(ProbeReader& reader)
 {
     Bytes bytes(reader);
     ContainerProbe probe;
+    FrameSize frame;
     std::uint8_t head[8] = {};
     const std::size_t have = bytes.size() >= 8 ? 8 : static_cast<std::size_t>(bytes.size());
     if (have == 0) {
@@ -794,15 +871,17 @@ ContainerProbe ProbeContainer(ProbeReader& reader)
     } else if (bytes.Keep(0, bytes.size()), !bytes.Read(0, head, have)) {
         probe = ReadFailed();
     } else if (have >= 4 && Is(head, "RIFF")) {
-        probe = ProbeAvi(bytes);
+        probe = ProbeAvi(bytes, &frame);
     } else if (have >= 4 && Be32(head) == kEbmlId) {
-        probe = ProbeMatroska(bytes);
+        probe = ProbeMatroska(bytes, &frame);
     } else if (have == 8 && LooksLikeIsoMedia(head)) {
-        probe = ProbeIsoMedia(bytes);
+        probe = ProbeIsoMedia(bytes, &frame);
     } else {
         probe = NotJudged("a format left to DirectShow");
     }
     probe.reads = bytes.reads();
+    probe.width = frame.width;
+    probe.height = frame.height;
     return probe;
 }
 

@@ -41,6 +41,11 @@ struct ContainerProbe
     ContainerVerdict verdict = ContainerVerdict::NotJudged;
     const char* reason = ""; // short static text, for logs and figures
     int reads = 0;           // reads the probe made
+    // The video's frame size as the container declares it, 0 where it says
+    // none (or is not judged): a frame too large for the process can be
+    // refused before a decoder allocates for it.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
 };
 
 // One read of the first 16 KB answers for most files; a few dozen reads at

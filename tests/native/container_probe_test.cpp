@@ -131,7 +131,11 @@ std::string VideoTrack(std::uint32_t offset, std::uint32_t size, bool fragmented
     const std::string stsz = Box("stsz", Be32(0) + Be32(0) + Be32(1) + Be32(size));
     const std::string stco =
         Box("stco", fragmented ? Be32(0) + Be32(0) : Be32(0) + Be32(1) + Be32(offset));
-    const std::string stbl = Box("stbl", Box("stsd", std::string(8, '\0')) + stsz + stco);
+    // One visual sample entry of 1920 x 1080.
+    const std::string avc1 =
+        Box("avc1", std::string(24, '\0') + "\x07\x80\x04\x38" + std::string(50, '\0'));
+    const std::string stsd = Box("stsd", Be32(0) + Be32(1) + avc1);
+    const std::string stbl = Box("stbl", stsd + stsz + stco);
     const std::string minf = Box("minf", Box("vmhd", std::string(12, '\0')) + stbl);
     return Box("trak", tkhd + Box("mdia", Box("mdhd", std::string(24, '\0')) + hdlr + minf));
 }
@@ -333,6 +337,33 @@ TEST(ContainerProbeMkv, RefusesFilesThatEndBeforeTheirFirstBlock)
     EXPECT_EQ(VerdictOf(kEbml + kTracks), ContainerVerdict::Undecodable);
     EXPECT_EQ(VerdictOf(kEbml + Element(0x18538067, kInfo + std::string(8, '\0') + kCluster)),
               ContainerVerdict::Undecodable);
+}
+
+TEST(ContainerProbe, TellsTheFrameSizeTheContainerDeclares)
+{
+    const ContainerProbe mp4 = Probe(kFtyp + Box("moov", VideoTrack(0, 10)) + kMdat);
+    EXPECT_EQ(mp4.width, 1920u);
+    EXPECT_EQ(mp4.height, 1080u);
+
+    // The first video stream's format; a negative height means top-down rows.
+    const std::string strl = List(
+        "strl", Chunk("strh", "vids" + std::string(52, '\0')) +
+                    Chunk("strf", Le32(40) + Le32(640) + Le32(static_cast<std::uint32_t>(-480)) +
+                                      std::string(28, '\0')));
+    const std::string sound = List("strl", Chunk("strh", "auds" + std::string(52, '\0')) +
+                                               Chunk("strf", std::string(16, '\0')));
+    const ContainerProbe avi = Probe(
+        Riff("AVI ", List("hdrl", Chunk("avih", std::string(56, '\0')) + sound + strl) + kMovi));
+    EXPECT_EQ(avi.width, 640u);
+    EXPECT_EQ(avi.height, 480u);
+
+    const std::string video =
+        Element(0xE0, Element(0xB0, std::string("\x1E\x00", 2)) + Element(0xBA, "\x10\xE0"));
+    const std::string tracks =
+        Element(0x1654AE6B, Element(0xAE, Element(0xD7, "\x01") + Element(0x83, "\x01") + video));
+    const ContainerProbe mkv = Probe(kEbml + Element(0x18538067, tracks + kCluster));
+    EXPECT_EQ(mkv.width, 7680u);
+    EXPECT_EQ(mkv.height, 4320u);
 }
 
 // --- Everything else --------------------------------------------------------------------

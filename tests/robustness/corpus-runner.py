@@ -146,7 +146,7 @@ def probe_verdicts(probe, corpus, names):
                             check=True)
     verdicts = {}
     for line in result.stdout.decode().splitlines():
-        verdict, reads, _cpu, reason, path = line.split("\t")
+        verdict, reads, _cpu, _size, reason, path = line.split("\t")
         verdicts[os.path.basename(path)] = (verdict, reason, int(reads))
     return verdicts
 

@@ -2,7 +2,8 @@
 //
 //   probe_corpus FILE...        (or --stdin: one path per line)
 //
-// prints  VERDICT <tab> READS <tab> CPU-MICROSECONDS <tab> REASON <tab> PATH
+// prints  VERDICT <tab> READS <tab> CPU-MICROSECONDS <tab> WIDTHxHEIGHT <tab> REASON <tab> PATH
+// (the frame size as the container declares it, 0x0 where it says none)
 // so the corpus runner can check the probe against every clip it knows.
 #include "engine/core/container_probe.h"
 
@@ -55,8 +56,8 @@ bool ProbeFile(const std::string& path)
     const kadrix::ContainerProbe probe = kadrix::ProbeContainer(reader);
     const double cpu = CpuMicroseconds() - start;
     close(fd);
-    std::printf("%s\t%d\t%.1f\t%s\t%s\n", kadrix::VerdictName(probe.verdict), probe.reads, cpu,
-                probe.reason, path.c_str());
+    std::printf("%s\t%d\t%.1f\t%ux%u\t%s\t%s\n", kadrix::VerdictName(probe.verdict), probe.reads,
+                cpu, probe.width, probe.height, probe.reason, path.c_str());
     return true;
 }
 
