@@ -21,7 +21,7 @@ HOST_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
     wine wine64 wine32:i386 fonts-wine
     xvfb xauth x11-utils imagemagick fonts-dejavu-core
-    ffmpeg ffmpegthumbnailer
+    ffmpeg ffmpegthumbnailer python3
     dpkg-dev
 )
 GST_PACKAGES=(

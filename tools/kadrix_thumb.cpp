@@ -2,13 +2,16 @@
 // them as PNG files.
 //
 //   kadrix-thumb [--protocol provider|extract] [--size N | --size WxH]
-//                [--dll PATH] [--clsid {...}] VIDEO... --out DIR
+//                [--dll PATH] [--clsid {...}] [--stats N] VIDEO... --out DIR
 //
 // Without --dll the handler is found in HKEY_CLASSES_ROOT under the file's
 // extension, thumbnail-provider key first, then the extract-image key (which
 // also selects the older protocol), and created with CoCreateInstance. With
 // --dll the library is loaded directly and asked for the class through
 // DllGetClassObject, with no registry at all. Each request's time is printed.
+// --stats N prints the process's handles, GDI and USER objects, memory and
+// threads after every N requests and at the end, so a long run shows what
+// the handler leaves behind.
 #include "base/com_ptr.h"
 #include "base/image_encoders.h"
 #include "base/module_path.h"
@@ -19,7 +22,9 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <psapi.h>
 #include <thumbcache.h>
+#include <tlhelp32.h>
 
 #include <chrono>
 #include <cstdio>
@@ -46,6 +51,7 @@ struct Options
     CLSID clsid = CLSID_MyFirstGlimvex;
     std::vector<std::wstring> videos;
     std::wstring out = L".";
+    unsigned statsEvery = 0; // 0: no figures
 };
 
 struct Handler
@@ -58,7 +64,8 @@ void Usage()
 {
     std::fwprintf(stderr,
                   L"usage: kadrix-thumb [--protocol provider|extract] [--size N | --size WxH]\n"
-                  L"                    [--dll PATH] [--clsid {CLSID}] VIDEO... --out DIR\n");
+                  L"                    [--dll PATH] [--clsid {CLSID}] [--stats N]\n"
+                  L"                    VIDEO... --out DIR\n");
 }
 
 bool ParseSize(const wchar_t* text, SIZE* size)
@@ -99,6 +106,12 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
         } else if (arg == L"--clsid" && hasValue) {
             if (FAILED(::CLSIDFromString(argv[++i], &options->clsid)))
                 return false;
+        } else if (arg == L"--stats" && hasValue) {
+            wchar_t* end = nullptr;
+            const unsigned long every = std::wcstoul(argv[++i], &end, 10);
+            if (*end != L'\0' || every == 0 || every > 1000000)
+                return false;
+            options->statsEvery = static_cast<unsigned>(every);
         } else if (arg == L"--out" && hasValue) {
             options->out = argv[++i];
         } else if (arg.rfind(L"--", 0) == 0) {
@@ -184,6 +197,173 @@ HRESULT RunRequest(const Handler& handler, const std::wstring& video, SIZE size,
     return extract->Extract(bitmap);
 }
 
+// What a long-lived host would watch grow: the process's kernel handles,
+// GDI and USER objects, committed private memory, peak working set, threads.
+// Where the system counts nothing (Wine answers 0 for the handle count, the
+// GUI resources and the private usage), they are counted here instead: the
+// handle table probed, the GDI table probed by index, the process's windows
+// for its USER objects, and its committed private pages.
+struct ProcessFigures
+{
+    DWORD handles = 0;
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    SIZE_T privateBytes = 0;
+    SIZE_T peakWorkingSet = 0;
+    DWORD threads = 0;
+};
+
+DWORD CountOwnThreads()
+{
+    kadrix::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot)
+        return 0;
+    const DWORD self = ::GetCurrentProcessId();
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD count = 0;
+    for (BOOL more = ::Thread32First(snapshot.get(), &entry); more;
+         more = ::Thread32Next(snapshot.get(), &entry))
+        if (entry.th32OwnerProcessID == self)
+            ++count;
+    return count;
+}
+
+// Kernel handles are multiples of 4 from 4 up, handed out lowest first; a
+// long run of invalid values ends the table.
+DWORD ProbeHandleTable()
+{
+    DWORD count = 0;
+    DWORD gap = 0;
+    for (ULONG_PTR value = 4; gap < 4096; value += 4) {
+        DWORD flags = 0;
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+            ++count;
+            gap = 0;
+        } else {
+            ++gap;
+        }
+    }
+    return count;
+}
+
+// Wine takes a GDI handle of a bare table index for the object there.
+DWORD ProbeGdiTable()
+{
+    DWORD count = 0;
+    for (ULONG_PTR index = 1; index <= 0xFFFF; ++index)
+        if (::GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
+            ++count;
+    return count;
+}
+
+BOOL CALLBACK CountIfOwn(HWND window, LPARAM parameter)
+{
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process == ::GetCurrentProcessId())
+        ++*reinterpret_cast<DWORD*>(parameter);
+    return TRUE;
+}
+
+// Top-level and message-only windows: what a graph left behind would show.
+DWORD CountOwnWindows()
+{
+    DWORD count = 0;
+    ::EnumWindows(&CountIfOwn, reinterpret_cast<LPARAM>(&count));
+    for (HWND window = nullptr;
+         (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;)
+        (void)CountIfOwn(window, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+SIZE_T CommittedPrivateBytes()
+{
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    const char* address = nullptr;
+    while (::VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            total += region.RegionSize;
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    return total;
+}
+
+ProcessFigures MeasureProcess()
+{
+    const HANDLE self = ::GetCurrentProcess();
+    ProcessFigures figures;
+    if (!::GetProcessHandleCount(self, &figures.handles) || figures.handles == 0)
+        figures.handles = ProbeHandleTable();
+    figures.gdiObjects = ::GetGuiResources(self, GR_GDIOBJECTS);
+    if (figures.gdiObjects == 0)
+        figures.gdiObjects = ProbeGdiTable();
+    figures.userObjects = ::GetGuiResources(self, GR_USEROBJECTS);
+    if (figures.userObjects == 0)
+        figures.userObjects = CountOwnWindows();
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                               sizeof memory)) {
+        figures.privateBytes = memory.PrivateUsage;
+        figures.peakWorkingSet = memory.PeakWorkingSetSize;
+    }
+    if (figures.privateBytes == 0)
+        figures.privateBytes = CommittedPrivateBytes();
+    figures.threads = CountOwnThreads();
+    return figures;
+}
+
+// One line of key=value pairs, for scripts to read.
+void PrintStats(unsigned requests)
+{
+    const ProcessFigures f = MeasureProcess();
+    std::wprintf(L"stats: requests=%u handles=%lu gdi=%lu user=%lu private_kb=%llu "
+                 L"peak_ws_kb=%llu threads=%lu\n",
+                 requests, f.handles, f.gdiObjects, f.userObjects,
+                 static_cast<unsigned long long>(f.privateBytes / 1024),
+                 static_cast<unsigned long long>(f.peakWorkingSet / 1024), f.threads);
+    std::fflush(stdout);
+}
+
+// One thumbnail request, start to PNG, with its line of output.
+bool ServeOne(const std::optional<kadrix::ServerLibrary>& library, const Options& options,
+              const std::wstring& video)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Handler handler;
+    HRESULT hr = library ? HandlerFromDll(*library, options, &handler)
+                         : HandlerFromRegistry(video, options, &handler);
+    HBITMAP raw = nullptr;
+    if (SUCCEEDED(hr))
+        hr = RunRequest(handler, video, options.size, &raw);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    kadrix::unique_hbitmap bitmap(raw);
+    handler.object.reset();
+
+    if (FAILED(hr) || !bitmap) {
+        std::wprintf(L"%ls: failed (0x%08lX) after %.1f ms\n", video.c_str(),
+                     static_cast<unsigned long>(hr), ms);
+        return false;
+    }
+    BITMAP info{};
+    ::GetObjectW(bitmap.get(), sizeof info, &info);
+    const std::wstring png = options.out + L"\\" + kadrix::FileNameOf(video) + L".png";
+    if (!kadrix::SavePng(bitmap.get(), png)) {
+        std::wprintf(L"%ls: can't write %ls\n", video.c_str(), png.c_str());
+        return false;
+    }
+    std::wprintf(L"%ls: %.1f ms, %ldx%ld, %ls -> %ls\n", video.c_str(), ms, info.bmWidth,
+                 info.bmHeight, handler.protocol == Protocol::Provider ? L"provider" : L"extract",
+                 png.c_str());
+    return true;
+}
+
 int Run(const Options& options)
 {
     std::optional<kadrix::ServerLibrary> library;
@@ -198,38 +378,17 @@ int Run(const Options& options)
     ::SHCreateDirectoryExW(nullptr, options.out.c_str(), nullptr); // with its parents
 
     int failures = 0;
+    unsigned done = 0;
     for (const std::wstring& video : options.videos) {
-        const auto start = std::chrono::steady_clock::now();
-        Handler handler;
-        HRESULT hr = library ? HandlerFromDll(*library, options, &handler)
-                             : HandlerFromRegistry(video, options, &handler);
-        HBITMAP raw = nullptr;
-        if (SUCCEEDED(hr))
-            hr = RunRequest(handler, video, options.size, &raw);
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count();
-        kadrix::unique_hbitmap bitmap(raw);
-        handler.object.reset();
-
-        if (FAILED(hr) || !bitmap) {
-            std::wprintf(L"%ls: failed (0x%08lX) after %.1f ms\n", video.c_str(),
-                         static_cast<unsigned long>(hr), ms);
+        if (!ServeOne(library, options, video))
             ++failures;
-            continue;
-        }
-        BITMAP info{};
-        ::GetObjectW(bitmap.get(), sizeof info, &info);
-        const std::wstring png = options.out + L"\\" + kadrix::FileNameOf(video) + L".png";
-        if (!kadrix::SavePng(bitmap.get(), png)) {
-            std::wprintf(L"%ls: can't write %ls\n", video.c_str(), png.c_str());
-            ++failures;
-            continue;
-        }
-        std::wprintf(
-            L"%ls: %.1f ms, %ldx%ld, %ls -> %ls\n", video.c_str(), ms, info.bmWidth, info.bmHeight,
-            handler.protocol == Protocol::Provider ? L"provider" : L"extract", png.c_str());
+        std::fflush(stdout); // a host that dies later still leaves its lines
+        ++done;
+        if (options.statsEvery != 0 && done % options.statsEvery == 0)
+            PrintStats(done);
     }
+    if (options.statsEvery != 0 && done % options.statsEvery != 0)
+        PrintStats(done);
     return failures == 0 ? 0 : 1;
 }
 

@@ -1,0 +1,394 @@
+#include "engine/core/container_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+using namespace kadrix;
+
+namespace {
+
+// A file in memory; `readable` bytes of it can actually be read.
+class MemoryFile final : public ProbeReader
+{
+public:
+    explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)), readable_(bytes_.size()) {}
+    MemoryFile(std::string bytes, std::size_t readable)
+        : bytes_(std::move(bytes)), readable_(readable)
+    {
+    }
+
+    std::uint64_t Size() override { return bytes_.size(); }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
+    {
+        if (offset >= readable_)
+            return 0;
+        const std::size_t n = std::min<std::size_t>(count, readable_ - offset);
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return n;
+    }
+
+private:
+    std::string bytes_;
+    std::size_t readable_;
+};
+
+ContainerProbe Probe(const std::string& bytes)
+{
+    MemoryFile file(bytes);
+    return ProbeContainer(file);
+}
+
+ContainerVerdict VerdictOf(const std::string& bytes)
+{
+    return Probe(bytes).verdict;
+}
+
+std::string Be32(std::uint32_t v)
+{
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string Le32(std::uint32_t v)
+{
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+std::string Cut(const std::string& bytes, std::size_t keep)
+{
+    return bytes.substr(0, keep);
+}
+
+// --- ISO boxes --------------------------------------------------------------------------
+
+std::string Box(const char* type, const std::string& body)
+{
+    return Be32(static_cast<std::uint32_t>(8 + body.size())) + type + body;
+}
+
+std::string BoxSized(std::uint32_t size, const char* type, const std::string& body = {})
+{
+    return Be32(size) + type + body;
+}
+
+std::string Box64(const char* type, const std::string& body)
+{
+    return Be32(1) + type + Be32(0) + Be32(static_cast<std::uint32_t>(16 + body.size())) + body;
+}
+
+const std::string kFtyp = Box("ftyp", "isom" + Be32(512) + "isomiso2avc1mp41");
+const std::string kMoov = Box("moov", Box("mvhd", std::string(100, '\0')) +
+                                          Box("trak", Box("tkhd", std::string(84, '\0'))));
+const std::string kMdat = Box("mdat", std::string(4000, 'x'));
+
+TEST(ContainerProbeMp4, AcceptsMovieBoxAtEitherEndFragmentsAndOldQuickTime)
+{
+    EXPECT_EQ(VerdictOf(kFtyp + kMoov + kMdat), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(kFtyp + kMdat + kMoov), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(kFtyp + Box64("mdat", std::string(300, 'x')) + kMoov),
+              ContainerVerdict::Plausible);
+    const std::string fragment = Box("moof", Box("mfhd", std::string(8, '\0'))) + kMdat;
+    EXPECT_EQ(VerdictOf(kFtyp + kMoov + fragment + fragment + Box("mfra", "")),
+              ContainerVerdict::Plausible);
+    // Without a file type box, and with the last box reaching to the end (size 0).
+    EXPECT_EQ(VerdictOf(Box("wide", "") + kMoov + BoxSized(0, "mdat", std::string(99, 'x'))),
+              ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(Box("free", std::string(8, '\0')) + kMdat + kMoov),
+              ContainerVerdict::Plausible);
+    // A compressed movie box keeps its tracks inside.
+    EXPECT_EQ(VerdictOf(Box("moov", Box("cmov", std::string(40, 'z'))) + kMdat),
+              ContainerVerdict::Plausible);
+}
+
+TEST(ContainerProbeMp4, RefusesWhatNoDecoderCanStart)
+{
+    const std::string progressive = kFtyp + kMdat + kMoov;
+    // The movie box lost, or cut.
+    EXPECT_EQ(VerdictOf(kFtyp + kMdat), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(progressive, progressive.size() - 10)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(progressive, kFtyp.size() + 100)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(progressive, kFtyp.size() + kMdat.size() + 4)),
+              ContainerVerdict::Undecodable);
+    // Sizes below the header, 32- and 64-bit.
+    EXPECT_EQ(VerdictOf(kFtyp + BoxSized(7, "free") + kMoov), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(kFtyp + Be32(1) + "mdat" + Be32(0) + Be32(15) + kMoov),
+              ContainerVerdict::Undecodable);
+    // A movie box with no track, or with children that overrun it.
+    EXPECT_EQ(VerdictOf(kFtyp + Box("moov", Box("mvhd", std::string(100, '\0'))) + kMdat),
+              ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(kFtyp + Box("moov", BoxSized(500, "trak", std::string(20, '\0'))) + kMdat),
+              ContainerVerdict::Undecodable);
+}
+
+// A video track whose first sample (of `size` bytes) lies at `offset`; with
+// no chunk offsets at all its samples are in movie fragments.
+std::string VideoTrack(std::uint32_t offset, std::uint32_t size, bool fragmented = false)
+{
+    const std::string tkhd = Box("tkhd", std::string(12, '\0') + Be32(1) + std::string(68, '\0'));
+    const std::string hdlr = Box("hdlr", std::string(8, '\0') + "vide" + std::string(13, '\0'));
+    const std::string stsz = Box("stsz", Be32(0) + Be32(0) + Be32(1) + Be32(size));
+    const std::string stco =
+        Box("stco", fragmented ? Be32(0) + Be32(0) : Be32(0) + Be32(1) + Be32(offset));
+    // One visual sample entry of 1920 x 1080.
+    const std::string avc1 =
+        Box("avc1", std::string(24, '\0') + "\x07\x80\x04\x38" + std::string(50, '\0'));
+    const std::string stsd = Box("stsd", Be32(0) + Be32(1) + avc1);
+    const std::string stbl = Box("stbl", stsd + stsz + stco);
+    const std::string minf = Box("minf", Box("vmhd", std::string(12, '\0')) + stbl);
+    return Box("trak", tkhd + Box("mdia", Box("mdhd", std::string(24, '\0')) + hdlr + minf));
+}
+
+TEST(ContainerProbeMp4, ACutAfterTheMovieBoxDecodesWhenItsFirstFrameIsThere)
+{
+    // Progressive: the sample tables place the first frame (500 bytes) at
+    // the start of the media data.
+    const std::string sound = Box("trak", Box("tkhd", std::string(84, '\0')));
+    const std::size_t moovSize = Box("moov", sound + VideoTrack(0, 500)).size();
+    const std::uint32_t first = static_cast<std::uint32_t>(kFtyp.size() + moovSize + 8);
+    const std::string progressive = kFtyp + Box("moov", sound + VideoTrack(first, 500)) + kMdat;
+    EXPECT_EQ(VerdictOf(Cut(progressive, first + 510)), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(Cut(progressive, first + 100)), ContainerVerdict::Undecodable);
+    // Without sample tables to say where the first frame is, no judgement.
+    const std::string bare = kFtyp + kMoov + kMdat;
+    EXPECT_EQ(VerdictOf(Cut(bare, bare.size() - 1)), ContainerVerdict::NotJudged);
+
+    // Fragmented: the first fragment's run says, relative to the fragment
+    // (default-base-is-moof), where its first sample lies and how long it is.
+    const std::string moov = Box("moov", VideoTrack(0, 0, true) + Box("mvex", ""));
+    const std::size_t moofSize = 8 + 16 + 8 + 16 + 24;
+    const std::string tfhd = Box("tfhd", Be32(0x020000) + Be32(1));
+    const std::string trun = Box("trun", Be32(0x000201) + Be32(1) + Be32(moofSize + 8) + Be32(700));
+    const std::string moof =
+        Box("moof", Box("mfhd", std::string(8, '\0')) + Box("traf", tfhd + trun));
+    ASSERT_EQ(moof.size(), moofSize);
+    const std::string fragmented = kFtyp + moov + moof + kMdat;
+    const std::size_t sample = kFtyp.size() + moov.size() + moofSize + 8;
+    EXPECT_EQ(VerdictOf(Cut(fragmented, sample + 700)), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(Cut(fragmented, sample + 699)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(fragmented, sample - 20)), ContainerVerdict::Undecodable);
+}
+
+TEST(ContainerProbeMp4, AManyFragmentFileCostsAFewReads)
+{
+    std::string file = kFtyp + kMoov;
+    for (int i = 0; i < 2000; ++i)
+        file += Box("moof", "") + Box("mdat", "abc");
+    const ContainerProbe probe = Probe(file);
+    EXPECT_EQ(probe.verdict, ContainerVerdict::Plausible);
+    EXPECT_LE(probe.reads, 4);
+}
+
+// --- RIFF chunks ------------------------------------------------------------------------
+
+std::string Chunk(const char* id, const std::string& body)
+{
+    std::string chunk = id + Le32(static_cast<std::uint32_t>(body.size())) + body;
+    if (body.size() % 2)
+        chunk += '\0';
+    return chunk;
+}
+
+std::string List(const char* type, const std::string& body)
+{
+    return Chunk("LIST", type + body);
+}
+
+std::string Riff(const char* form, const std::string& body, std::uint32_t declared)
+{
+    return "RIFF" + Le32(declared) + form + body;
+}
+
+std::string Riff(const char* form, const std::string& body)
+{
+    return Riff(form, body, static_cast<std::uint32_t>(4 + body.size()));
+}
+
+const std::string kHdrl = List("hdrl", Chunk("avih", std::string(56, '\0')) +
+                                           List("strl", Chunk("strh", std::string(56, '\0')) +
+                                                            Chunk("strf", std::string(40, '\0'))));
+const std::string kFrame = Chunk("00dc", std::string(301, 'f')); // odd: padded
+const std::string kMovi = List("movi", kFrame + kFrame + Chunk("01wb", std::string(64, 'a')));
+const std::string kAvi = Riff("AVI ", kHdrl + Chunk("JUNK", std::string(100, '\0')) + kMovi +
+                                          Chunk("idx1", std::string(48, '\0')));
+
+TEST(ContainerProbeAvi, AcceptsWholeFilesOpenDmlAndCutTails)
+{
+    EXPECT_EQ(VerdictOf(kAvi), ContainerVerdict::Plausible);
+    // OpenDML: the rest of the clip in RIFF AVIX parts after the first.
+    EXPECT_EQ(VerdictOf(kAvi + Riff("AVIX", List("movi", kFrame))), ContainerVerdict::Plausible);
+    // Cut after the first frame: RIFF and movi claim more than there is.
+    const std::size_t firstFrameEnd = kAvi.find("00dc") + kFrame.size();
+    EXPECT_EQ(VerdictOf(Cut(kAvi, firstFrameEnd + 10)), ContainerVerdict::Plausible);
+    // A RIFF size of zero is a lie decoders see through.
+    EXPECT_EQ(VerdictOf(Riff("AVI ", kHdrl + kMovi, 0)), ContainerVerdict::Plausible);
+    // Interleaved files group their chunks in record lists.
+    EXPECT_EQ(VerdictOf(Riff("AVI ", kHdrl + List("movi", List("rec ", kFrame)))),
+              ContainerVerdict::Plausible);
+}
+
+TEST(ContainerProbeAvi, RefusesFilesCutOrBrokenBeforeTheirFirstFrame)
+{
+    EXPECT_EQ(VerdictOf(std::string("RIFF\x10\0\0\0AV", 10)), ContainerVerdict::Undecodable);
+    const std::size_t movi = kAvi.find("movi") - 8;
+    for (std::size_t keep : {std::size_t{12}, std::size_t{40}, kHdrl.size() + 12, movi + 4,
+                             movi + 12, movi + 12 + 8, kAvi.find("00dc") + 100})
+        EXPECT_EQ(VerdictOf(Cut(kAvi, keep)), ContainerVerdict::Undecodable) << keep;
+    // A chunk before movi that claims more than the file holds.
+    EXPECT_EQ(VerdictOf(Riff("AVI ", kHdrl + "JUNK" + Le32(0x7FFFFFF0) + kMovi)),
+              ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Riff("AVI ", kHdrl + Chunk("idx1", ""))), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Riff("AVI ", kMovi + kHdrl)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Riff("AVI ", List("hdrl", Chunk("JUNK", "xx")) + kMovi)),
+              ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Riff("AVI ", kHdrl + List("movi", ""))), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Riff("WAVE", Chunk("fmt ", std::string(16, '\0')))),
+              ContainerVerdict::NotJudged);
+}
+
+// --- EBML elements ----------------------------------------------------------------------
+
+std::string Id(std::uint32_t id)
+{
+    std::string bytes = Be32(id);
+    return bytes.substr(bytes.find_first_not_of('\0'));
+}
+
+// Sizes as 8-byte variable integers, the longest form.
+std::string Size8(std::uint64_t size)
+{
+    std::string bytes(1, '\x01');
+    for (int shift = 48; shift >= 0; shift -= 8)
+        bytes += char(size >> shift);
+    return bytes;
+}
+
+std::string Element(std::uint32_t id, const std::string& body)
+{
+    return Id(id) + Size8(body.size()) + body;
+}
+
+std::string UnknownSized(std::uint32_t id, const std::string& body)
+{
+    return Id(id) + "\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF" + body;
+}
+
+const std::string kEbml =
+    Element(0x1A45DFA3, Element(0x4282, "matroska") + Element(0x4287, "\x04"));
+const std::string kInfo = Element(0x1549A966, Element(0x2AD7B1, "\x0F\x42\x40"));
+const std::string kTracks = Element(0x1654AE6B, Element(0xAE, Element(0xD7, "\x01")));
+const std::string kBlock = Element(0xA3, std::string(200, 'b'));
+const std::string kCluster =
+    Element(0x1F43B675, Element(0xE7, std::string(1, '\0')) + kBlock + kBlock);
+const std::string kMkv = kEbml + Element(0x18538067, Element(0xEC, std::string(30, '\0')) + kInfo +
+                                                         kTracks + kCluster + kCluster);
+
+TEST(ContainerProbeMkv, AcceptsWholeLiveWrittenAndCutTailFiles)
+{
+    EXPECT_EQ(VerdictOf(kMkv), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(kEbml + UnknownSized(0x18538067,
+                                             kInfo + kTracks +
+                                                 UnknownSized(0x1F43B675,
+                                                              Element(0xE7, std::string(1, '\0')) +
+                                                                  kBlock))),
+              ContainerVerdict::Plausible);
+    // Cut after the first block: the segment and the cluster claim more.
+    const std::size_t firstBlockEnd = kMkv.find(kBlock) + kBlock.size();
+    EXPECT_EQ(VerdictOf(Cut(kMkv, firstBlockEnd + 5)), ContainerVerdict::Plausible);
+    // Block groups count as blocks.
+    EXPECT_EQ(VerdictOf(kEbml +
+                        Element(0x18538067, kTracks + Element(0x1F43B675, Element(0xA0, kBlock)))),
+              ContainerVerdict::Plausible);
+}
+
+TEST(ContainerProbeMkv, SoundBeforeThePictureIsNoFirstFrame)
+{
+    // Track 1 is sound, track 2 video; the cluster starts with a sound block.
+    const std::string tracks =
+        Element(0x1654AE6B, Element(0xAE, Element(0xD7, "\x01") + Element(0x83, "\x02")) +
+                                Element(0xAE, Element(0xD7, "\x02") + Element(0x83, "\x01")));
+    const std::string sound = Element(0xA3, "\x81" + std::string(100, 's'));
+    const std::string picture = Element(0xA3, "\x82" + std::string(300, 'p'));
+    const std::string file =
+        kEbml + Element(0x18538067, kInfo + tracks + Element(0x1F43B675, sound + picture));
+    const std::size_t pictureAt = file.find(picture);
+    EXPECT_EQ(VerdictOf(file), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(Cut(file, pictureAt + 50)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(file, pictureAt)), ContainerVerdict::Undecodable);
+    // In a block group the block says the track.
+    const std::string group = Element(0xA0, Element(0xA1, "\x82" + std::string(80, 'g')));
+    EXPECT_EQ(VerdictOf(kEbml + Element(0x18538067, tracks + Element(0x1F43B675, sound + group))),
+              ContainerVerdict::Plausible);
+}
+
+TEST(ContainerProbeMkv, RefusesFilesThatEndBeforeTheirFirstBlock)
+{
+    const std::size_t segment = kEbml.size();
+    const std::size_t tracks = kMkv.find(kTracks);
+    const std::size_t cluster = kMkv.find(kCluster);
+    for (std::size_t keep : {std::size_t{6}, segment - 1, segment + 2, segment + 11, tracks + 3,
+                             tracks + kTracks.size(), cluster + 13, cluster + 40})
+        EXPECT_EQ(VerdictOf(Cut(kMkv, keep)), ContainerVerdict::Undecodable) << keep;
+    // A cluster with no tracks anywhere.
+    EXPECT_EQ(VerdictOf(kEbml + Element(0x18538067, kInfo + kCluster)),
+              ContainerVerdict::Undecodable);
+    // Anything but a segment after the header, or a broken element before the cluster.
+    EXPECT_EQ(VerdictOf(kEbml + kTracks), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(kEbml + Element(0x18538067, kInfo + std::string(8, '\0') + kCluster)),
+              ContainerVerdict::Undecodable);
+}
+
+TEST(ContainerProbe, TellsTheFrameSizeTheContainerDeclares)
+{
+    const ContainerProbe mp4 = Probe(kFtyp + Box("moov", VideoTrack(0, 10)) + kMdat);
+    EXPECT_EQ(mp4.width, 1920u);
+    EXPECT_EQ(mp4.height, 1080u);
+
+    // The first video stream's format; a negative height means top-down rows.
+    const std::string strl = List(
+        "strl", Chunk("strh", "vids" + std::string(52, '\0')) +
+                    Chunk("strf", Le32(40) + Le32(640) + Le32(static_cast<std::uint32_t>(-480)) +
+                                      std::string(28, '\0')));
+    const std::string sound = List("strl", Chunk("strh", "auds" + std::string(52, '\0')) +
+                                               Chunk("strf", std::string(16, '\0')));
+    const ContainerProbe avi = Probe(
+        Riff("AVI ", List("hdrl", Chunk("avih", std::string(56, '\0')) + sound + strl) + kMovi));
+    EXPECT_EQ(avi.width, 640u);
+    EXPECT_EQ(avi.height, 480u);
+
+    const std::string video =
+        Element(0xE0, Element(0xB0, std::string("\x1E\x00", 2)) + Element(0xBA, "\x10\xE0"));
+    const std::string tracks =
+        Element(0x1654AE6B, Element(0xAE, Element(0xD7, "\x01") + Element(0x83, "\x01") + video));
+    const ContainerProbe mkv = Probe(kEbml + Element(0x18538067, tracks + kCluster));
+    EXPECT_EQ(mkv.width, 7680u);
+    EXPECT_EQ(mkv.height, 4320u);
+}
+
+// --- Everything else --------------------------------------------------------------------
+
+TEST(ContainerProbe, EmptyFilesAreRefusedOtherFormatsLeftToDirectShow)
+{
+    EXPECT_EQ(VerdictOf(""), ContainerVerdict::Undecodable);
+    const char asf[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
+    for (const std::string& file :
+         {std::string("\x00\x00\x01\xBA\x44\x00\x04\x00", 8), std::string(asf, 16) + "xxxx",
+          std::string("FLV\x01\x05\0\0\0\x09", 9), std::string("This is not a video file."),
+          std::string("RIF"), std::string(1000, '\0')})
+        EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
+}
+
+TEST(ContainerProbe, AFileThatCanNotBeReadIsNotJudged)
+{
+    // Its size promises bytes that the reads never deliver.
+    for (const std::string* file : {&kAvi, &kMkv}) {
+        MemoryFile shrunk(*file, 20);
+        EXPECT_EQ(ProbeContainer(shrunk).verdict, ContainerVerdict::NotJudged);
+    }
+    const std::string mp4 = kFtyp + kMoov + kMdat;
+    MemoryFile shrunk(mp4, kFtyp.size() + 4);
+    EXPECT_EQ(ProbeContainer(shrunk).verdict, ContainerVerdict::NotJudged);
+}
+
+} // namespace
