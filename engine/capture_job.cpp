@@ -2,12 +2,15 @@
 
 #include "base/exception_boundary.h"
 #include "base/waits.h"
+#include "engine/core/frame_limits.h"
+#include "engine/file_probe.h"
 #include "engine/mf_grab.h"
 #include "engine/phase_clock.h"
 #include "engine/stream_store.h"
 #include "engine/video_capture.h"
 
 #include <objbase.h>
+#include <vfwmsgs.h>
 
 #include <atomic>
 #include <memory>
@@ -180,6 +183,17 @@ HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
 
 HRESULT Grab(CaptureJob& job)
 {
+    // A container cut or broken where nothing can decode it, or one that
+    // declares a frame larger than the process takes, gets no graph: building
+    // one can hold the job to its deadline, or have a decoder allocate for a
+    // frame the process can't hold.
+    const kadrix::ContainerProbe probe = kadrix::ProbeFile(job.path.c_str());
+    kadrix::MarkPhase("probe the container");
+    if (probe.verdict == kadrix::ContainerVerdict::Undecodable)
+        return VFW_E_INVALID_FILE_FORMAT;
+    if (probe.width != 0 && probe.height != 0 && !kadrix::FrameFits(probe.width, probe.height))
+        return VFW_E_INVALID_MEDIA_TYPE;
+
     bool unopened = false;
     HRESULT hr = GrabAt(job, false, &unopened);
     // The graph ended without a frame: the position lay at or past the last

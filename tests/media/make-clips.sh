@@ -147,12 +147,21 @@ LC_ALL=C awk 'BEGIN { srand(7); for (i = 0; i < 65536; i++) printf "%c", int(ran
     broken random.mp4
 size=$(stat -c %s "$out/mjpeg.avi")
 head -c 512 "$out/mjpeg.avi" | broken cut-header.avi
-# Cut inside the first frame's data: the graph never finishes connecting it.
+# Cut inside the first frame's data: Wine's graph never finishes connecting
+# it, so the capture job refuses it before building one.
 movi=$(grep -boa movi "$out/mjpeg.avi" | head -n 1 | cut -d: -f1)
 head -c $((movi + 4 + 8 + 64)) "$out/mjpeg.avi" | broken cut-frame.avi
 head -c $((size / 2)) "$out/mjpeg.avi" | broken cut-half.avi
 size=$(stat -c %s "$out/h264.mp4")
 head -c $((size / 2)) "$out/h264.mp4" | broken cut-half.mp4
+# 64 bytes of the Matroska header overwritten with 0xFF: an element of
+# unknown size, which tells nothing before a graph is built, and a graph that
+# never finishes connecting: the stalled capture of the tests.
+{
+    head -c 200 "$out/h264.mkv"
+    head -c 64 /dev/zero | tr '\0' '\377'
+    tail -c +265 "$out/h264.mkv"
+} | broken stuck-header.mkv
 
 # Named pipes that nobody writes to: opening one waits for ever, the surest
 # way to stall a graph inside the platform's source filter. One for each test

@@ -24,12 +24,12 @@ namespace {
 class CaptureStallTest : public testing::Test
 {
 protected:
-    // A copy of the clip cut inside its first frame: the graph never
-    // finishes connecting it.
+    // A copy of a clip whose header holds an element of unknown size: the
+    // graph never finishes connecting it.
     std::wstring StallingClip(const std::wstring& name) const
     {
         const std::wstring clip = dir_.file(name);
-        EXPECT_TRUE(::CopyFileW(MediaClip(L"cut-frame.avi").c_str(), clip.c_str(), FALSE));
+        EXPECT_TRUE(::CopyFileW(MediaClip(L"stuck-header.mkv").c_str(), clip.c_str(), FALSE));
         return clip;
     }
 
@@ -55,9 +55,9 @@ bool LiveJobsBecome(long count, DWORD milliseconds = 5000)
 
 TEST_F(CaptureStallTest, AStalledCaptureEndsAtTheDeadlineAndTheNextOneWorks)
 {
-    // The graph never finishes connecting a clip cut inside its first frame; the job
-    // gives up at its deadline and leaves the stalled worker behind.
-    const std::wstring stalled = StallingClip(L"first.avi");
+    // The graph never finishes connecting the clip; the job gives up at its
+    // deadline and leaves the stalled worker behind.
+    const std::wstring stalled = StallingClip(L"first.mkv");
     const long liveBefore = kadrix::LiveCaptureJobs();
     const DWORD start = ::GetTickCount();
     const HRESULT hr = CaptureToStream(stalled.c_str(), 0.5, 1.0, 0);
@@ -111,7 +111,7 @@ TEST_F(CaptureStallTest, TheCallersThreadKeepsAnsweringWhileItWaits)
     HANDLE caller = ::CreateThread(nullptr, 0, &CallInWhileItWaits, &call, 0, nullptr);
     ASSERT_NE(caller, nullptr);
 
-    const std::wstring stalled = StallingClip(L"waiting.avi");
+    const std::wstring stalled = StallingClip(L"waiting.mkv");
     EXPECT_EQ(RunCaptureJob(stalled.c_str(), 0.5, 1.0, 0, 1500), HRESULT_FROM_WIN32(ERROR_TIMEOUT));
     EXPECT_LT(call.answeredInMs, 1000u) << "the call waited for the capture";
 
@@ -125,7 +125,7 @@ TEST_F(CaptureStallTest, TheCallersThreadKeepsAnsweringWhileItWaits)
 // answered at once; asked elsewhere while its worker lives, it is busy.
 TEST_F(CaptureStallTest, AStalledClipHoldsOneWorkerAndIsNotAskedAgain)
 {
-    const std::wstring stalled = StallingClip(L"again.avi");
+    const std::wstring stalled = StallingClip(L"again.mkv");
     const long liveBefore = kadrix::LiveCaptureJobs();
     EXPECT_EQ(RunCaptureJob(stalled.c_str(), 0.5, 1.0, 0, 1000), HRESULT_FROM_WIN32(ERROR_TIMEOUT));
     EXPECT_EQ(kadrix::LiveCaptureJobs(), liveBefore + 1);
@@ -144,7 +144,7 @@ TEST_F(CaptureStallTest, NoMoreThanAFewWorkersStallAtOnce)
 {
     for (int i = 0; kadrix::LiveCaptureJobs() < kadrix::kMaxLiveCaptureJobs; ++i) {
         ASSERT_LT(i, kadrix::kMaxLiveCaptureJobs);
-        const std::wstring stalled = StallingClip(L"stall" + std::to_wstring(i) + L".avi");
+        const std::wstring stalled = StallingClip(L"stall" + std::to_wstring(i) + L".mkv");
         EXPECT_EQ(RunCaptureJob(stalled.c_str(), 0.5, 1.0, 0, 300),
                   HRESULT_FROM_WIN32(ERROR_TIMEOUT));
     }

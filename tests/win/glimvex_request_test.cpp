@@ -258,8 +258,8 @@ TEST_F(GlimvexRequestTest, AMissingClipComesBackAsNothing)
 TEST_F(GlimvexRequestTest, TheLibraryStaysWhileAStalledCaptureLives)
 {
     Settings([](ThumbnailSettings&) {});
-    const std::wstring stalled = dir_.file(L"stalled.avi");
-    ASSERT_TRUE(::CopyFileW(MediaClip(L"cut-frame.avi").c_str(), stalled.c_str(), FALSE));
+    const std::wstring stalled = dir_.file(L"stalled.mkv");
+    ASSERT_TRUE(::CopyFileW(MediaClip(L"stuck-header.mkv").c_str(), stalled.c_str(), FALSE));
     (void)Thumbnail(stalled); // the background, once the deadline has passed
     using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
     const auto canUnload = GetProcAddressAs<CanUnloadFn>(module_, "DllCanUnloadNow");
