@@ -2,7 +2,6 @@
 
 #include "base/exception_boundary.h"
 #include "base/waits.h"
-#include "engine/core/frame_limits.h"
 #include "engine/file_probe.h"
 #include "engine/mf_grab.h"
 #include "engine/phase_clock.h"
@@ -183,16 +182,11 @@ HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
 
 HRESULT Grab(CaptureJob& job)
 {
-    // A container cut or broken where nothing can decode it, or one that
-    // declares a frame larger than the process takes, gets no graph: building
-    // one can hold the job to its deadline, or have a decoder allocate for a
-    // frame the process can't hold.
-    const kadrix::ContainerProbe probe = kadrix::ProbeFile(job.path.c_str());
+    // Some files are judged by their structure alone, before any graph.
+    const HRESULT worth = kadrix::CheckBeforeGraph(job.path.c_str());
     kadrix::MarkPhase("probe the container");
-    if (probe.verdict == kadrix::ContainerVerdict::Undecodable)
-        return VFW_E_INVALID_FILE_FORMAT;
-    if (probe.width != 0 && probe.height != 0 && !kadrix::FrameFits(probe.width, probe.height))
-        return VFW_E_INVALID_MEDIA_TYPE;
+    if (FAILED(worth))
+        return worth;
 
     bool unopened = false;
     HRESULT hr = GrabAt(job, false, &unopened);

@@ -1,8 +1,10 @@
 #include "engine/file_probe.h"
 
 #include "base/unique_handle.h"
+#include "engine/core/frame_limits.h"
 
 #include <windows.h>
+#include <vfwmsgs.h>
 
 #include <algorithm>
 
@@ -49,6 +51,16 @@ ContainerProbe ProbeFile(const wchar_t* path)
         return {};
     HandleReader reader(file.get());
     return ProbeContainer(reader);
+}
+
+HRESULT CheckBeforeGraph(const wchar_t* path)
+{
+    const ContainerProbe probe = ProbeFile(path);
+    if (probe.verdict == ContainerVerdict::Undecodable)
+        return VFW_E_INVALID_FILE_FORMAT;
+    if (probe.width != 0 && probe.height != 0 && !FrameFits(probe.width, probe.height))
+        return VFW_E_INVALID_MEDIA_TYPE;
+    return S_OK;
 }
 
 } // namespace kadrix

@@ -3,6 +3,7 @@
 #include "base/exception_boundary.h"
 #include "base/unique_handle.h"
 #include "base/waits.h"
+#include "engine/file_probe.h"
 #include "engine/video_capture.h"
 
 #include <atomic>
@@ -87,7 +88,10 @@ void Play(PreviewPlayer::Shared& shared)
 {
     CVideoCapture capture(shared.host, 1);
     if (!shared.stop)
-        shared.state = GuardHResult([&] { return capture.Open(shared.path.c_str()); });
+        shared.state = GuardHResult([&] {
+            const HRESULT worth = CheckBeforeGraph(shared.path.c_str());
+            return FAILED(worth) ? worth : capture.Open(shared.path.c_str());
+        });
     const HANDLE wake = shared.wake.get();
     while (!shared.stop) {
         const DWORD woken = ::MsgWaitForMultipleObjects(1, &wake, FALSE, INFINITE, QS_ALLINPUT);

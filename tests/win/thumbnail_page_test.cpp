@@ -288,7 +288,8 @@ TEST_F(ThumbnailPage, ADeniedStoreIsReportedOnceOverTheDialog)
 TEST_F(ThumbnailPage, AClipThatCantBeShownLeavesTheErrorAndNoControl)
 {
     const std::wstring stall = MediaClip(L"stall.avi"); // a pipe nobody writes to
-    for (const std::wstring& clip : {CopyClip(dir_, L"text.avi"), stall}) {
+    for (const std::wstring& clip :
+         {CopyClip(dir_, L"text.avi"), CopyClip(dir_, L"cut-frame.avi"), stall}) {
         const ULONGLONG start = ::GetTickCount64();
         Open(clip);
         EXPECT_LT(::GetTickCount64() - start, 9000u + 1000u) << "the deadline passed unnoticed";
