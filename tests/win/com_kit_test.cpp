@@ -1,8 +1,10 @@
-// The COM server kit's boundaries, with the extractor object linked in: a
+// The COM server kit's boundaries, with both libraries' objects linked in: a
 // class table of any length, and allocation failures inside COM methods and
 // the registration entry points answered as HRESULTs, never as exceptions.
 #include "base/com_ptr.h"
+#include "base/drop_files.h"
 #include "com/module.h"
+#include "property_sheet/thumb_tabliq.h"
 #include "thumbnail_handler/my_first_glimvex.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,8 @@
 
 #include <atomic>
 #include <new>
+#include <string>
+#include <vector>
 
 // While armed, every allocation of this program fails as an exhausted heap
 // would: the replaceable operator new throws.
@@ -93,6 +97,31 @@ TEST(ComKit, ThumbnailRequestsAnswerAnAllocationFailureWithOutOfMemory)
     }
     EXPECT_EQ(extracted, E_OUTOFMEMORY);
     EXPECT_EQ(bitmap, nullptr);
+}
+
+BOOL CALLBACK CountPage(HPROPSHEETPAGE, LPARAM calls)
+{
+    ++*reinterpret_cast<int*>(calls);
+    return TRUE;
+}
+
+TEST(ComKit, APageThatCantBeMadeIsOutOfMemoryAndNeverHandedToTheSheet)
+{
+    com_ptr<IUnknown> object;
+    ASSERT_EQ(kadrix::com::CreateInstance<CThumbTabliq>(IID_IUnknown, object.put_void()), S_OK);
+    com_ptr<IDataObject> selection;
+    ASSERT_EQ(kadrix::CreateDropFilesDataObject({kClip}, selection.put()), S_OK);
+    ASSERT_EQ(object.try_query<IShellExtInit>()->Initialize(nullptr, selection.get(), nullptr),
+              S_OK);
+    auto sheet = object.try_query<IShellPropSheetExt>();
+    int calls = 0;
+    HRESULT added;
+    {
+        FailingAllocations failing;
+        added = sheet->AddPages(&CountPage, reinterpret_cast<LPARAM>(&calls));
+    }
+    EXPECT_EQ(added, E_OUTOFMEMORY);
+    EXPECT_EQ(calls, 0);
 }
 
 TEST(ComKit, RegistrationAnswersAnAllocationFailureWithOutOfMemory)
