@@ -5,11 +5,11 @@
 // Wine). A few small reads of the container's top-level structure tell many
 // such files apart from ones worth decoding: an MP4 without its movie box, an
 // AVI cut inside its headers, a Matroska file that ends before its first
-// cluster. The probe judges only what it can judge cheaply and safely; for
+// cluster, an ASF file that ends before its first data packet. The probe judges only what it can judge cheaply and safely; for
 // every other format, and wherever it is unsure, it leaves the decision to
 // DirectShow. A file cut short after its headers still decodes up to the cut
 // (a download that stopped, a recording that crashed): such a file passes
-// when its first video frame is whole.
+// when its first video frame (ASF: its first data packet) is whole.
 #pragma once
 
 #include <cstddef>

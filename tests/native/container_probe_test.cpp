@@ -366,14 +366,78 @@ TEST(ContainerProbe, TellsTheFrameSizeTheContainerDeclares)
     EXPECT_EQ(mkv.height, 4320u);
 }
 
+// --- ASF objects ------------------------------------------------------------------------
+
+std::string Le64(std::uint64_t v)
+{
+    return Le32(static_cast<std::uint32_t>(v)) + Le32(static_cast<std::uint32_t>(v >> 32));
+}
+
+std::string Guid(const char (&bytes)[17])
+{
+    return std::string(bytes, 16);
+}
+
+const std::string kAsfHeaderGuid =
+    Guid("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C");
+const std::string kAsfDataGuid =
+    Guid("\x36\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C");
+
+std::string AsfObject(const std::string& guid, const std::string& body)
+{
+    return guid + Le64(24 + body.size()) + body;
+}
+
+// The header object with file properties (packets of least and largest
+// size) and one video stream of 320 x 240, then the data object.
+std::string Asf(std::uint32_t least, std::uint32_t largest, const std::string& packets)
+{
+    const std::string fileProperties =
+        AsfObject(Guid("\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65"),
+                  std::string(68, '\0') + Le32(least) + Le32(largest) + Le32(0));
+    const std::string video =
+        AsfObject(Guid("\x91\x07\xDC\xB7\xB7\xA9\xCF\x11\x8E\xE6\x00\xC0\x0C\x20\x53\x65"),
+                  Guid("\xC0\xEF\x19\xBC\x4D\x5B\xCF\x11\xA8\xFD\x00\x80\x5F\x5C\x44\x2B") +
+                      std::string(38, '\0') + Le32(320) + Le32(240) + std::string(51, '\0'));
+    const std::string children = fileProperties + video;
+    const std::string header = kAsfHeaderGuid + Le64(30 + children.size()) + Le32(2) +
+                               std::string("\x01\x02", 2) + children;
+    const std::string data =
+        kAsfDataGuid + Le64(50 + packets.size()) + std::string(16, '\0') + Le64(2) + "\x01\x01";
+    return header + data + packets;
+}
+
+TEST(ContainerProbeAsf, JudgesTheHeaderObjectAndTheFirstDataPacket)
+{
+    const std::string packets = std::string(200, 'p') + std::string(200, 'q');
+    const std::string asf = Asf(200, 200, packets);
+    const std::size_t data = asf.size() - packets.size() - 50;
+    const ContainerProbe whole = Probe(asf);
+    EXPECT_EQ(whole.verdict, ContainerVerdict::Plausible);
+    EXPECT_EQ(whole.width, 320u);
+    EXPECT_EQ(whole.height, 240u);
+    // A cut past the first packet still decodes up to the cut.
+    EXPECT_EQ(VerdictOf(Cut(asf, asf.size() - 150)), ContainerVerdict::Plausible);
+    // Cut inside the header object, before the data object, inside the first packet.
+    for (std::size_t keep : {std::size_t{20}, std::size_t{100}, data - 1, data + 30, data + 249})
+        EXPECT_EQ(VerdictOf(Cut(asf, keep)), ContainerVerdict::Undecodable) << keep;
+    // Packets of no size hold nothing; packets of varying size can't be checked.
+    EXPECT_EQ(VerdictOf(Asf(0, 0, packets)), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Cut(Asf(100, 400, packets), data + 60)), ContainerVerdict::Plausible);
+    // A header object claiming less than itself; no data object after it.
+    std::string small = asf;
+    small.replace(16, 8, Le64(10));
+    EXPECT_EQ(VerdictOf(small), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(asf.substr(0, data) + std::string(60, 'j')), ContainerVerdict::NotJudged);
+}
+
 // --- Everything else --------------------------------------------------------------------
 
 TEST(ContainerProbe, EmptyFilesAreRefusedOtherFormatsLeftToDirectShow)
 {
     EXPECT_EQ(VerdictOf(""), ContainerVerdict::Undecodable);
-    const char asf[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
     for (const std::string& file :
-         {std::string("\x00\x00\x01\xBA\x44\x00\x04\x00", 8), std::string(asf, 16) + "xxxx",
+         {std::string("\x00\x00\x01\xBA\x44\x00\x04\x00", 8),
           std::string("FLV\x01\x05\0\0\0\x09", 9), std::string("This is not a video file."),
           std::string("RIF"), std::string(1000, '\0')})
         EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
