@@ -887,19 +887,25 @@ bool IsGuid(const std::uint8_t* p, const std::uint8_t (&guid)[16])
 
 // The header object's children: the data packets' size from the file
 // properties (fixed when the least and the largest agree; kUnknownPacket
-// otherwise), and the frame size of the first video stream.
-constexpr std::uint32_t kUnknownPacket = 0xFFFFFFFF;
+// otherwise), and the frame size of the first video stream. False when the
+// children do not add up to the header object, or the file properties are
+// missing: no reader gets past such headers.
+constexpr u64 kUnknownPacket = ~u64{0};
 
-void ReadAsfHeaders(Bytes& bytes, u64 pos, u64 end, std::uint32_t* packetSize, FrameSize* frame)
+bool ReadAsfHeaders(Bytes& bytes, u64 pos, u64 end, u64* packetSize, FrameSize* frame)
 {
-    for (int i = 0; i < kMaxChildren && end - pos >= kAsfObject; ++i) {
+    bool fileProperties = false;
+    for (int i = 0; i < kMaxChildren && pos < end; ++i) {
         std::uint8_t h[kAsfObject];
+        if (end - pos < kAsfObject)
+            return false;
         if (!bytes.Read(pos, h, sizeof h))
-            return;
+            return true; // unread is not broken
         const u64 length = Le64(h + 16);
         if (length < kAsfObject || length > end - pos)
-            return;
+            return false;
         if (IsGuid(h, kAsfFileProperties) && length >= 104) {
+            fileProperties = true;
             std::uint8_t sizes[8];
             if (bytes.Read(pos + 92, sizes, sizeof sizes) && Le32(sizes) == Le32(sizes + 4))
                 *packetSize = Le32(sizes);
@@ -914,6 +920,7 @@ void ReadAsfHeaders(Bytes& bytes, u64 pos, u64 end, std::uint32_t* packetSize, F
         }
         pos += length;
     }
+    return fileProperties || pos < end; // a walk cut off by its bound is not judged
 }
 
 // A cut inside the header object leaves nothing to decode; a file that ends
@@ -932,8 +939,9 @@ ContainerProbe ProbeAsf(Bytes& bytes, FrameSize* frame)
         return Undecodable("asf: the header object's size is too small");
     if (headerEnd > size)
         return Undecodable("asf: the file ends inside the header object");
-    std::uint32_t packetSize = kUnknownPacket;
-    ReadAsfHeaders(bytes, kAsfHeaderObject, headerEnd, &packetSize, frame);
+    u64 packetSize = kUnknownPacket;
+    if (!ReadAsfHeaders(bytes, kAsfHeaderObject, headerEnd, &packetSize, frame))
+        return Undecodable("asf: the header objects do not add up");
 
     std::uint8_t data[kAsfObject];
     if (bytes.left(headerEnd) < kAsfDataObject)

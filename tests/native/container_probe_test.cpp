@@ -424,10 +424,16 @@ TEST(ContainerProbeAsf, JudgesTheHeaderObjectAndTheFirstDataPacket)
     // Packets of no size hold nothing; packets of varying size can't be checked.
     EXPECT_EQ(VerdictOf(Asf(0, 0, packets)), ContainerVerdict::Undecodable);
     EXPECT_EQ(VerdictOf(Cut(Asf(100, 400, packets), data + 60)), ContainerVerdict::Plausible);
-    // A header object claiming less than itself; no data object after it.
-    std::string small = asf;
-    small.replace(16, 8, Le64(10));
-    EXPECT_EQ(VerdictOf(small), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(Asf(0xFFFFFFFF, 0xFFFFFFFF, packets)), ContainerVerdict::Undecodable);
+    // A header object claiming less than itself, a child overrunning it, no
+    // file properties (the first child's GUID damaged); no data object after it.
+    for (const auto& [at, bytes] :
+         {std::pair{std::size_t{16}, Le64(10)}, std::pair{std::size_t{30 + 16}, Le64(5000)},
+          std::pair{std::size_t{30}, std::string(16, '\xFF')}}) {
+        std::string broken = asf;
+        broken.replace(at, bytes.size(), bytes);
+        EXPECT_EQ(VerdictOf(broken), ContainerVerdict::Undecodable) << at;
+    }
     EXPECT_EQ(VerdictOf(asf.substr(0, data) + std::string(60, 'j')), ContainerVerdict::NotJudged);
 }
 
