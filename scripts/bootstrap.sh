@@ -21,7 +21,7 @@ HOST_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
     wine wine64 wine32:i386 fonts-wine
     xvfb xauth x11-utils imagemagick fonts-dejavu-core
-    ffmpeg ffmpegthumbnailer python3
+    ffmpeg ffmpegthumbnailer python3 nsis
     dpkg-dev
 )
 GST_PACKAGES=(
@@ -57,12 +57,31 @@ install_packages() {
         return
     fi
     log "installing packages: $(echo $missing)"
-    $SUDO apt-get update -qq
-    mkdir -p "$CACHE" && touch "$CACHE/.apt-updated"
+    # A mirror caught mid-sync serves an index that fails its checksum; apt
+    # then keeps the indexes it has, which is enough unless the two
+    # architectures now see different versions (checked below).
+    if ! $SUDO apt-get update -qq; then
+        log "apt-get update reported errors; going on with the indexes it has"
+    fi
     if [ -n "$missing" ]; then
         # shellcheck disable=SC2086
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing xauth >/dev/null
+        if ! apt_install $missing xauth; then
+            # When one architecture's security index is missing, its packages
+            # lag the other's, and i386 libraries can't sit beside amd64 ones
+            # of another version. The release's own suite has both at one
+            # version.
+            local codename
+            codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+            log "retrying with the packages of $codename itself"
+            # shellcheck disable=SC2086
+            apt_install -t "$codename" $missing xauth
+        fi
     fi
+    mkdir -p "$CACHE" && touch "$CACHE/.apt-updated"
+}
+
+apt_install() {
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
 toolchain_file() {
