@@ -161,6 +161,13 @@ def run_one(args, work, tiles, index, row):
     code, wall, out, err = run_thumb(args.build, args.state, [winpath(target)], tiles,
                                      WALL_LIMIT_S, 1)
     outcome = classify(code, out, err)
+    if outcome == "error" and not out.strip():
+        # Now and then Wine fails to start the program at all ("Application
+        # could not be started"), before any of our code ran: that says
+        # nothing of the input, so it gets one more try.
+        code, wall, out, err = run_thumb(args.build, args.state, [winpath(target)], tiles,
+                                         WALL_LIMIT_S, 1)
+        outcome = classify(code, out, err)
     m = REQUEST.search(out) or FAILED.search(out)
     stats = parse_stats(out)
     allowed = {name} | {name + s for s in STREAMS}
