@@ -15,6 +15,9 @@ for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
+# The installer test (x64) installs what both trees built.
+echo "== build installer"
+scripts/build-installer.sh >/dev/null
 
 failed=()
 for preset in "${presets[@]}"; do
