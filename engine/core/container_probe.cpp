@@ -56,7 +56,7 @@ public:
     {
         const std::size_t n = static_cast<std::size_t>(
             std::min<u64>(std::min<u64>(length, sizeof window_), left(offset)));
-        if (offset >= keptAt_ && offset - keptAt_ <= kept_ && n <= kept_ - (offset - keptAt_))
+        if (Holds(offset, n))
             return; // in the window already
         ++reads_;
         kept_ = reader_.ReadAt(offset, window_, n) == n ? n : 0;
@@ -68,7 +68,7 @@ public:
     // that shrank under us.
     bool Read(u64 offset, std::uint8_t* buffer, std::size_t count)
     {
-        if (offset >= keptAt_ && offset - keptAt_ <= kept_ && count <= kept_ - (offset - keptAt_)) {
+        if (Holds(offset, count)) {
             std::memcpy(buffer, window_ + (offset - keptAt_), count);
             return true;
         }
@@ -76,7 +76,28 @@ public:
         return reader_.ReadAt(offset, buffer, count) == count;
     }
 
+    // The bytes at offset as far as the window holds them, up to count; the
+    // window moves to offset first unless it holds the first `need` of them
+    // (at most what is left of the file). For walks that go forward through
+    // the file: each read then serves a window's worth of small steps.
+    // Returns how many bytes *data points at, 0 on an error.
+    std::size_t Peek(u64 offset, std::size_t need, std::size_t count, const std::uint8_t** data)
+    {
+        if (!Holds(offset, need))
+            Keep(offset, sizeof window_);
+        if (!Holds(offset, need))
+            return 0;
+        *data = window_ + (offset - keptAt_);
+        return static_cast<std::size_t>(std::min<u64>(count, kept_ - (offset - keptAt_)));
+    }
+
 private:
+    bool Holds(u64 offset, std::size_t count) const
+    {
+        return offset >= keptAt_ && offset - keptAt_ <= kept_ &&
+               count <= kept_ - (offset - keptAt_);
+    }
+
     ProbeReader& reader_;
     u64 size_;
     int reads_ = 0;
@@ -959,6 +980,98 @@ ContainerProbe ProbeAsf(Bytes& bytes, FrameSize* frame)
     return Plausible("asf: headers and the first data packet whole");
 }
 
+// --- FLV --------------------------------------------------------------------------------
+
+constexpr u64 kFlvHeader = 9; // signature, version, flags, data offset
+// A tag as the walk reads it: the size of the tag before it, then its type,
+// data size, timestamp and stream ID.
+constexpr u64 kFlvTagStart = 15;
+constexpr u64 kFlvTagHeader = 11;
+constexpr std::uint8_t kFlvAudioTag = 8;
+constexpr std::uint8_t kFlvVideoTag = 9;
+constexpr std::uint8_t kFlvScriptTag = 18;
+
+std::uint32_t Be24(const std::uint8_t* p)
+{
+    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+}
+
+enum class FlvVideo
+{
+    Frame,   // a coded picture
+    NoFrame, // a decoder configuration, an end of sequence, a command
+    Unknown, // an extended header, a frame type no muxer writes
+};
+
+// What a whole video tag carries, from its first bytes (have of them, 1 or
+// 2) and its data size: for AVC and HEVC a packet of coded pictures after
+// the packet type and composition time, not the decoder configuration; for
+// the older codecs any data after the codec byte.
+FlvVideo FlvVideoKind(const std::uint8_t* data, std::size_t have, u64 size)
+{
+    const int frameType = data[0] >> 4; // with bit 7 set: the extended header of newer muxers
+    const int codec = data[0] & 0x0F;
+    if (frameType == 0 || frameType > 5)
+        return FlvVideo::Unknown;
+    if (frameType == 5) // video info or a command, no picture
+        return FlvVideo::NoFrame;
+    if (codec != 7 && codec != 12)
+        return size > 1 ? FlvVideo::Frame : FlvVideo::NoFrame;
+    if (have < 2 || data[1] == 0 || data[1] == 2)
+        return FlvVideo::NoFrame;
+    return data[1] == 1 ? (size > 5 ? FlvVideo::Frame : FlvVideo::NoFrame) : FlvVideo::Unknown;
+}
+
+// The tags up to the first video frame must be whole; past it a cut file
+// still decodes up to the cut. The size each tag is followed by tells a
+// walk that lost its way (a damaged data size) from a file that ends.
+ContainerProbe ProbeFlv(Bytes& bytes)
+{
+    std::uint8_t h[kFlvHeader];
+    if (bytes.size() < kFlvHeader)
+        return Undecodable("flv: the header is cut");
+    if (!bytes.Read(0, h, sizeof h))
+        return ReadFailed();
+    // Readers part ways on another data offset: some go there, others read
+    // on after the header (a clip with its offset damaged still plays).
+    if (Be32(h + 5) != kFlvHeader)
+        return NotJudged("flv: a data offset other than the header's size");
+    if (!(h[4] & 0x01))
+        return NotJudged("flv: the header announces no video");
+    u64 pos = kFlvHeader; // at the size of the tag before
+    u64 previous = 0;     // that tag's size; none before the first
+    for (int i = 0; i < kMaxTopLevel; ++i) {
+        if (bytes.left(pos) < kFlvTagStart)
+            return Undecodable("flv: the file ends before the first video frame");
+        const std::uint8_t* tag = nullptr;
+        if (bytes.Peek(pos, kFlvTagStart, kFlvTagStart, &tag) == 0)
+            return ReadFailed();
+        if (previous != 0 && Be32(tag) != previous)
+            return NotJudged("flv: a tag size disagrees with the size after the tag");
+        const std::uint8_t type = tag[4]; // with bit 5 set: an encrypted tag
+        const u64 dataSize = Be24(tag + 5);
+        const u64 body = pos + kFlvTagStart;
+        if (type != kFlvAudioTag && type != kFlvVideoTag && type != kFlvScriptTag)
+            return NotJudged("flv: a tag of unknown type, or encrypted");
+        if (dataSize > bytes.left(body))
+            return Undecodable("flv: a tag before the first video frame runs past the end");
+        if (type == kFlvVideoTag && dataSize != 0) {
+            const std::size_t have = dataSize >= 2 ? 2 : 1;
+            const std::uint8_t* data = nullptr;
+            if (bytes.Peek(body, have, have, &data) == 0)
+                return ReadFailed();
+            const FlvVideo kind = FlvVideoKind(data, have, dataSize);
+            if (kind == FlvVideo::Frame)
+                return Plausible("flv: header and the first video frame whole");
+            if (kind == FlvVideo::Unknown)
+                return NotJudged("flv: a video tag of an unknown kind");
+        }
+        previous = kFlvTagHeader + dataSize;
+        pos = body + dataSize;
+    }
+    return NotJudged("flv: no video frame among the first tags");
+}
+
 } // namespace
 
 ContainerProbe ProbeContainer(ProbeReader& reader)
@@ -981,6 +1094,8 @@ ContainerProbe ProbeContainer(ProbeReader& reader)
         probe = ProbeIsoMedia(bytes, &frame);
     } else if (bytes.size() >= 16 && bytes.Read(0, asf, sizeof asf) && IsGuid(asf, kAsfHeader)) {
         probe = ProbeAsf(bytes, &frame);
+    } else if (have >= 3 && std::memcmp(head, "FLV", 3) == 0) {
+        probe = ProbeFlv(bytes);
     } else {
         probe = NotJudged("a format left to DirectShow");
     }

@@ -2,10 +2,12 @@
 //
 // Building a DirectShow graph for a file whose container is cut or broken can
 // take seconds, or never end (a cut AVI holds IGraphBuilder::Connect under
-// Wine). A few small reads of the container's top-level structure tell many
-// such files apart from ones worth decoding: an MP4 without its movie box, an
-// AVI cut inside its headers, a Matroska file that ends before its first
-// cluster, an ASF file that ends before its first data packet. The probe judges only what it can judge cheaply and safely; for
+// Wine, so does an FLV cut before its first picture). A few small reads of
+// the container's structure tell many such files apart from ones worth
+// decoding: an MP4 without its movie box, an AVI cut inside its headers, a
+// Matroska file that ends before its first cluster, an ASF file that ends
+// before its first data packet, an FLV file that ends before its first video
+// frame. The probe judges only what it can judge cheaply and safely; for
 // every other format, and wherever it is unsure, it leaves the decision to
 // DirectShow. A file cut short after its headers still decodes up to the cut
 // (a download that stopped, a recording that crashed): such a file passes

@@ -437,6 +437,71 @@ TEST(ContainerProbeAsf, JudgesTheHeaderObjectAndTheFirstDataPacket)
     EXPECT_EQ(VerdictOf(asf.substr(0, data) + std::string(60, 'j')), ContainerVerdict::NotJudged);
 }
 
+// --- FLV tags ---------------------------------------------------------------------------
+
+std::string Be24(std::size_t v)
+{
+    return Be32(static_cast<std::uint32_t>(v)).substr(1);
+}
+
+// A tag, followed by its size.
+std::string FlvTag(char type, const std::string& data)
+{
+    return type + Be24(data.size()) + std::string(7, '\0') + data +
+           Be32(static_cast<std::uint32_t>(11 + data.size()));
+}
+
+std::string Flv(char flags, const std::string& tags)
+{
+    return std::string("FLV\x01", 4) + flags + Be32(9) + Be32(0) + tags;
+}
+
+const std::string kScriptTag = FlvTag(18, "\x02\x00\x0AonMetaData" + std::string(40, '\0'));
+const std::string kAvcConfig = FlvTag(9, std::string("\x17\x00\x00\x00\x00", 5) + "config");
+const std::string kAvcFrame =
+    FlvTag(9, std::string("\x17\x01\x00\x00\x00", 5) + std::string(600, 'f'));
+const std::string kAudioTag = FlvTag(8, "\xAF\x01" + std::string(100, 'a'));
+const std::string kFlv = Flv('\x05', kScriptTag + kAvcConfig + kAudioTag + kAvcFrame + kAvcFrame);
+
+TEST(ContainerProbeFlv, TheTagsUpToTheFirstPictureMustBeWhole)
+{
+    EXPECT_EQ(VerdictOf(kFlv), ContainerVerdict::Plausible);
+    // Cut after the first picture's tag: it decodes up to the cut.
+    const std::size_t frame = kFlv.find(kAvcFrame);
+    const std::size_t frameEnd = frame + kAvcFrame.size() - 4;
+    EXPECT_EQ(VerdictOf(Cut(kFlv, frameEnd)), ContainerVerdict::Plausible);
+    // Cut inside the header, after it, inside the metadata, after the
+    // decoder configuration (no picture yet), one byte short of the picture.
+    for (std::size_t keep : {std::size_t{5}, std::size_t{9}, std::size_t{30}, frame, frameEnd - 1})
+        EXPECT_EQ(VerdictOf(Cut(kFlv, keep)), ContainerVerdict::Undecodable) << keep;
+
+    // Older codecs: any video data is a picture; a command frame is none.
+    const std::string command = FlvTag(9, std::string("\x52\x00", 2));
+    const std::string flv1 =
+        Flv('\x01', kScriptTag + command + FlvTag(9, "\x22" + std::string(300, 's')));
+    EXPECT_EQ(VerdictOf(flv1), ContainerVerdict::Plausible);
+    EXPECT_EQ(VerdictOf(Cut(flv1, flv1.size() - 10)), ContainerVerdict::Undecodable);
+}
+
+TEST(ContainerProbeFlv, LeavesWhatReadersTakeDifferentlyToDirectShow)
+{
+    std::string noVideo = kFlv;
+    noVideo[4] = '\x04';
+    std::string offset = kFlv;
+    offset.replace(5, 4, Be32(0x10000));
+    // A tag followed by a size not its own: a data size damaged, the walk lost.
+    std::string lost = kFlv;
+    lost.replace(13 + kScriptTag.size() - 4, 4, Be32(7));
+    std::string audio;
+    for (int i = 0; i < 40; ++i)
+        audio += kAudioTag;
+    for (const std::string& file :
+         {noVideo, offset, lost, Flv('\x05', FlvTag(0x28, "secret") + kAvcFrame),
+          Flv('\x01', FlvTag(9, "\x90hvc1" + std::string(100, 'x'))),
+          Flv('\x05', audio + kAvcFrame)})
+        EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
+}
+
 // --- Everything else --------------------------------------------------------------------
 
 TEST(ContainerProbe, EmptyFilesAreRefusedOtherFormatsLeftToDirectShow)
@@ -444,15 +509,14 @@ TEST(ContainerProbe, EmptyFilesAreRefusedOtherFormatsLeftToDirectShow)
     EXPECT_EQ(VerdictOf(""), ContainerVerdict::Undecodable);
     for (const std::string& file :
          {std::string("\x00\x00\x01\xBA\x44\x00\x04\x00", 8),
-          std::string("FLV\x01\x05\0\0\0\x09", 9), std::string("This is not a video file."),
-          std::string("RIF"), std::string(1000, '\0')})
+          std::string("This is not a video file."), std::string("RIF"), std::string(1000, '\0')})
         EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
 }
 
 TEST(ContainerProbe, AFileThatCanNotBeReadIsNotJudged)
 {
     // Its size promises bytes that the reads never deliver.
-    for (const std::string* file : {&kAvi, &kMkv}) {
+    for (const std::string* file : {&kAvi, &kMkv, &kFlv}) {
         MemoryFile shrunk(*file, 20);
         EXPECT_EQ(ProbeContainer(shrunk).verdict, ContainerVerdict::NotJudged);
     }
