@@ -2,16 +2,18 @@
 //
 // Building a DirectShow graph for a file whose container is cut or broken can
 // take seconds, or never end (a cut AVI holds IGraphBuilder::Connect under
-// Wine, so does an FLV cut before its first picture). A few small reads of
-// the container's structure tell many such files apart from ones worth
-// decoding: an MP4 without its movie box, an AVI cut inside its headers, a
-// Matroska file that ends before its first cluster, an ASF file that ends
-// before its first data packet, an FLV file that ends before its first video
-// frame. The probe judges only what it can judge cheaply and safely; for
-// every other format, and wherever it is unsure, it leaves the decision to
-// DirectShow. A file cut short after its headers still decodes up to the cut
-// (a download that stopped, a recording that crashed): such a file passes
-// when its first video frame (ASF: its first data packet) is whole.
+// Wine, so do an FLV or an MPEG program stream cut before their first
+// picture). A few small reads of the container's structure tell many such
+// files apart from ones worth decoding: an MP4 without its movie box, an AVI
+// cut inside its headers, a Matroska file that ends before its first cluster,
+// an ASF file that ends before its first data packet, an FLV file that ends
+// before its first video frame, an MPEG program or video stream that ends
+// before its first picture is whole. The probe judges only what it can judge
+// cheaply and safely; for every other format (MPEG transport streams among
+// them), and wherever it is unsure, it leaves the decision to DirectShow. A
+// file cut short after its headers still decodes up to the cut (a download
+// that stopped, a recording that crashed): such a file passes when its first
+// video frame (ASF: its first data packet) is whole.
 #pragma once
 
 #include <cstddef>
@@ -51,7 +53,8 @@ struct ContainerProbe
 };
 
 // One read of the first 16 KB answers for most files; a few dozen reads at
-// most, whatever the size of the file. Uses about 17 KB of stack.
+// most, whatever the size of the file (an MPEG stream is looked at in its
+// first 80 KB). Uses about 17 KB of stack.
 ContainerProbe ProbeContainer(ProbeReader& reader);
 
 const char* VerdictName(ContainerVerdict verdict);

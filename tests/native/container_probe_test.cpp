@@ -502,21 +502,138 @@ TEST(ContainerProbeFlv, LeavesWhatReadersTakeDifferentlyToDirectShow)
         EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
 }
 
+// --- MPEG start codes -------------------------------------------------------------------
+
+std::string StartCode(char code, const std::string& body = {})
+{
+    return std::string("\x00\x00\x01", 3) + code + body;
+}
+
+std::string Be16(std::size_t v)
+{
+    return {char(v >> 8), char(v)};
+}
+
+std::string SequenceHeader(std::uint32_t width, std::uint32_t height)
+{
+    return StartCode('\xB3', {char(width >> 4), char((width << 4) | (height >> 8)), char(height)}) +
+           std::string("\x13\xFF\xFF\xE0\x18", 5);
+}
+
+// A picture of one slice per row of macroblocks.
+std::string Picture(int rows, std::size_t sliceSize)
+{
+    std::string picture = StartCode('\x00', std::string("\x00\x0F\xFF\xF8", 4));
+    for (int row = 1; row <= rows; ++row)
+        picture += StartCode(char(row), std::string(sliceSize, '\x55'));
+    return picture;
+}
+
+const std::string kGroup = StartCode('\xB8', std::string("\x00\x08\x00\x40", 4));
+const std::string kFirstPicture = SequenceHeader(720, 576) + kGroup + Picture(36, 60);
+const std::string kVideoStream = kFirstPicture + Picture(36, 60) + StartCode('\xB7');
+
+TEST(ContainerProbeMpeg, AVideoStreamDecodesOnceItsFirstPictureIsWhole)
+{
+    const ContainerProbe whole = Probe(kVideoStream);
+    EXPECT_EQ(whole.verdict, ContainerVerdict::Plausible);
+    EXPECT_EQ(whole.width, 720u);
+    EXPECT_EQ(whole.height, 576u);
+    // The next picture's start code ends the first.
+    const std::size_t next = kFirstPicture.size();
+    EXPECT_EQ(VerdictOf(Cut(kVideoStream, next + 4)), ContainerVerdict::Plausible);
+    // Cut inside the sequence header, after it, inside the first picture.
+    for (std::size_t keep : {std::size_t{6}, std::size_t{12}, next - 100})
+        EXPECT_EQ(VerdictOf(Cut(kVideoStream, keep)), ContainerVerdict::Undecodable) << keep;
+    // A stream of one picture ends with no start code after it, in the
+    // picture's bottom row: whole or cut, it can't tell.
+    EXPECT_EQ(VerdictOf(kFirstPicture), ContainerVerdict::NotJudged);
+    EXPECT_EQ(VerdictOf(Cut(kVideoStream, next + 3)), ContainerVerdict::NotJudged);
+
+    // A first picture larger than the look at the start of the file.
+    const ContainerProbe large = Probe(SequenceHeader(720, 576) + kGroup + Picture(36, 4000));
+    EXPECT_EQ(large.verdict, ContainerVerdict::NotJudged);
+    EXPECT_LE(large.reads, 6);
+}
+
+// An MPEG-1 pack header and packet (with a presentation time).
+const std::string kPack1 = StartCode('\xBA', std::string("\x21\x00\x01\x00\x01\x80\x1B\x91", 8));
+
+std::string Packet1(char id, const std::string& payload)
+{
+    return StartCode(id,
+                     Be16(5 + payload.size()) + std::string("\x21\x00\x01\x00\x01", 5) + payload);
+}
+
+// An MPEG-2 pack header with two bytes of stuffing, and packet.
+const std::string kPack2 =
+    StartCode('\xBA', std::string("\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xFA\xFF\xFF", 12));
+
+std::string Packet2(char id, const std::string& payload)
+{
+    return StartCode(id, Be16(8 + payload.size()) +
+                             std::string("\x81\x80\x05\x21\x00\x01\x00\x01", 8) + payload);
+}
+
+TEST(ContainerProbeMpeg, AProgramStreamIsJudgedByItsVideoPackets)
+{
+    // The start code after the first picture straddles two video packets;
+    // a system header, sound and padding lie between.
+    const std::string next = Picture(36, 60);
+    const std::string sound = Packet1('\xC0', std::string(200, 'a'));
+    const std::string ps = kPack1 + StartCode('\xBB', Be16(6) + std::string(6, '\x80')) + sound +
+                           Packet1('\xE0', kFirstPicture + next.substr(0, 2)) + kPack1 + sound +
+                           Packet1('\xE0', next.substr(2)) +
+                           StartCode('\xBE', Be16(50) + std::string(50, '\xFF')) +
+                           StartCode('\xB9');
+    const ContainerProbe whole = Probe(ps);
+    EXPECT_EQ(whole.verdict, ContainerVerdict::Plausible);
+    EXPECT_EQ(whole.width, 720u);
+    const std::size_t secondHalf = ps.rfind(next.substr(2));
+    EXPECT_EQ(VerdictOf(Cut(ps, secondHalf + 2)), ContainerVerdict::Plausible);
+    for (std::size_t keep : {std::size_t{8}, ps.find(kFirstPicture) + 200})
+        EXPECT_EQ(VerdictOf(Cut(ps, keep)), ContainerVerdict::Undecodable) << keep;
+
+    const std::string ps2 = kPack2 + Packet2('\xE0', kFirstPicture + next);
+    EXPECT_EQ(VerdictOf(ps2), ContainerVerdict::Plausible);
+    for (std::size_t keep : {std::size_t{8}, kPack2.size() + 12, kPack2.size() + 500})
+        EXPECT_EQ(VerdictOf(Cut(ps2, keep)), ContainerVerdict::Undecodable) << keep;
+    // Packs and nothing in them; video packets with no sequence header.
+    EXPECT_EQ(VerdictOf(kPack2 + kPack2), ContainerVerdict::Undecodable);
+    EXPECT_EQ(VerdictOf(kPack2 + Packet2('\xE0', kGroup + next)), ContainerVerdict::Undecodable);
+}
+
+TEST(ContainerProbeMpeg, AProgramStreamItCanNotFollowIsLeftToDirectShow)
+{
+    const std::string video = Packet2('\xE0', kFirstPicture);
+    for (const std::string& file :
+         {// Sound only; video of another codec; junk where a packet belongs.
+          kPack2 + Packet2('\xC0', std::string(300, 'a')),
+          kPack2 + Packet2('\xE0', std::string("\x00\x00\x00\x01\x09\xF0\x00\x00\x00\x01\x67", 11) +
+                                       std::string(100, 'h')),
+          kPack2 + "junk" + video,
+          // A pack header of neither layout, a video packet header of neither.
+          StartCode('\xBA', std::string(10, '\xFF')) + video,
+          kPack1 + StartCode('\xE0', Be16(200) + std::string(200, '\xEE')) + video})
+        EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
+}
+
 // --- Everything else --------------------------------------------------------------------
 
 TEST(ContainerProbe, EmptyFilesAreRefusedOtherFormatsLeftToDirectShow)
 {
     EXPECT_EQ(VerdictOf(""), ContainerVerdict::Undecodable);
+    // A transport stream, which the MPEG judge leaves alone, among them.
     for (const std::string& file :
-         {std::string("\x00\x00\x01\xBA\x44\x00\x04\x00", 8),
-          std::string("This is not a video file."), std::string("RIF"), std::string(1000, '\0')})
+         {"\x47\x40\x00\x10" + std::string(184, '\xFF'), std::string("This is not a video file."),
+          std::string("RIF"), std::string(1000, '\0')})
         EXPECT_EQ(VerdictOf(file), ContainerVerdict::NotJudged);
 }
 
 TEST(ContainerProbe, AFileThatCanNotBeReadIsNotJudged)
 {
     // Its size promises bytes that the reads never deliver.
-    for (const std::string* file : {&kAvi, &kMkv, &kFlv}) {
+    for (const std::string* file : {&kAvi, &kMkv, &kFlv, &kVideoStream}) {
         MemoryFile shrunk(*file, 20);
         EXPECT_EQ(ProbeContainer(shrunk).verdict, ContainerVerdict::NotJudged);
     }
