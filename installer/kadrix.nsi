@@ -87,7 +87,6 @@ UninstPage custom un.SettingsPage un.SettingsPageLeave
   ${If} ${RunningX64}
     SetRegView 64
     StrCpy $Dir32 "$PROGRAMFILES32\${FOLDER}"
-    ; Used with file system redirection off, so System32 is the 64-bit one.
     StrCpy $Regsvr32Native "$WINDIR\System32\regsvr32.exe"
     StrCpy $Regsvr32Wow "$WINDIR\SysWOW64\regsvr32.exe"
   ${Else}
@@ -99,23 +98,24 @@ UninstPage custom un.SettingsPage un.SettingsPageLeave
 
 ; Runs the regsvr32 of the library's bitness (NATIVE: 1 for the system's
 ; own, 0 for the 32-bit one on 64-bit Windows) and leaves its exit code in $0,
-; or "not started".
+; or "not started". Redirection is off while it starts, so System32 is the
+; 64-bit folder; SysWOW64 and Program Files are never redirected.
 !macro RunRegsvr32 NATIVE SWITCHES DLL
   ${If} ${NATIVE} = 1
-  ${AndIf} ${RunningX64}
-    ${DisableX64FSRedirection}
-    ClearErrors
-    ExecWait '"$Regsvr32Native" ${SWITCHES} "${DLL}"' $0
-    ${EnableX64FSRedirection}
-  ${ElseIf} ${NATIVE} = 1
-    ClearErrors
-    ExecWait '"$Regsvr32Native" ${SWITCHES} "${DLL}"' $0
+    StrCpy $1 $Regsvr32Native
   ${Else}
-    ClearErrors
-    ExecWait '"$Regsvr32Wow" ${SWITCHES} "${DLL}"' $0
+    StrCpy $1 $Regsvr32Wow
   ${EndIf}
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
+  ${EndIf}
+  ClearErrors
+  ExecWait '"$1" ${SWITCHES} "${DLL}"' $0
   ${If} ${Errors}
     StrCpy $0 "not started"
+  ${EndIf}
+  ${If} ${RunningX64}
+    ${EnableX64FSRedirection}
   ${EndIf}
 !macroend
 
