@@ -263,9 +263,20 @@ Section "Kadrix"
   ; Explorer would go on showing the thumbnails it cached before; a cache
   ; that could not be cleaned costs no more than that.
   DetailPrint "Cleaning Explorer's thumbnail cache"
-  !insertmacro RunSetup -cleancache
-  ${If} $0 != 0
-    DetailPrint "Cleaning the thumbnail cache failed (Zelkon.exe -cleancache: $0)."
+  ${If} ${Silent}
+    ; The setup program reports every cache file it can't delete in a box
+    ; of its own, and Explorer holds its cache open while it runs: nobody
+    ; answers those boxes in an unattended install, which would never end.
+    ; The same files, deleted where they can be, and quietly.
+    ReadEnvStr $1 LOCALAPPDATA
+    ${If} $1 != ""
+      Delete "$1\Microsoft\Windows\Explorer\thumbcache*.*"
+    ${EndIf}
+  ${Else}
+    !insertmacro RunSetup -cleancache
+    ${If} $0 != 0
+      DetailPrint "Cleaning the thumbnail cache failed (Zelkon.exe -cleancache: $0)."
+    ${EndIf}
   ${EndIf}
   !insertmacro NotifyAssociationsChanged
 SectionEnd

@@ -351,7 +351,14 @@ def scenario(source, work, media, display):
         before = Snapshot(wine)
 
         step("silent install")
+        # Nobody holds it open here: the install deletes it quietly.
+        local = [d for d in (wine.drive / "users").glob("*/AppData/Local") if d.parent.parent.name != "Public"]
+        check(len(local) == 1, f"no one user profile in the prefix: {local}")
+        cache = local[0] / "Microsoft" / "Windows" / "Explorer" / "thumbcache_256.db"
+        cache.parent.mkdir(parents=True, exist_ok=True)
+        cache.write_bytes(b"cached tiles")
         install(wine, installer)
+        check(not cache.exists(), "the silent install left Explorer's thumbnail cache")
         wine.settle()
         installed = Snapshot(wine)
         check_installed(installed)
