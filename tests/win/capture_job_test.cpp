@@ -5,6 +5,7 @@
 #include "engine/core/stream_names.h"
 #include "support/clips.h"
 #include "support/hresult.h"
+#include "support/process_end.h"
 
 #include <gtest/gtest.h>
 
@@ -214,6 +215,8 @@ TEST_F(CaptureJobTest, ClipsCutWhereNothingDecodesAreRefusedBeforeAnyGraph)
 TEST_F(CaptureJobTest, AClipCutShortGivesARealFrameOrNone)
 {
     const std::wstring clip = CopyClip(dir_, L"cut-half.avi");
+    // Wine's demuxers may stall on it and keep the worker to the end.
+    EndWithoutTeardown();
     const HRESULT hr = CaptureToStream(clip.c_str(), 0.25, 1.0, 0);
     const Picture frame = LoadPicture(StreamPath(clip, kadrix::kAutoThumbStream));
     if (SUCCEEDED(hr)) {

@@ -7,6 +7,7 @@
 #include "engine/core/stream_names.h"
 #include "support/clips.h"
 #include "support/hresult.h"
+#include "support/process_end.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@ namespace {
 class CaptureStallTest : public testing::Test
 {
 protected:
+    static void SetUpTestSuite() { EndWithoutTeardown(); }
+
     // A copy of a clip whose header holds an element of unknown size: the
     // graph never finishes connecting it.
     std::wstring StallingClip(const std::wstring& name) const

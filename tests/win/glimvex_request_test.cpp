@@ -8,6 +8,7 @@
 #include "engine/core/stream_names.h"
 #include "engine/stream_store.h"
 #include "support/clips.h"
+#include "support/process_end.h"
 
 #include <gtest/gtest.h>
 
@@ -258,6 +259,7 @@ TEST_F(GlimvexRequestTest, AMissingClipComesBackAsNothing)
 TEST_F(GlimvexRequestTest, TheLibraryStaysWhileAStalledCaptureLives)
 {
     Settings([](ThumbnailSettings&) {});
+    EndWithoutTeardown(); // the stalled worker stays to the end
     const std::wstring stalled = dir_.file(L"stalled.mkv");
     ASSERT_TRUE(::CopyFileW(MediaClip(L"stuck-header.mkv").c_str(), stalled.c_str(), FALSE));
     (void)Thumbnail(stalled); // the background, once the deadline has passed

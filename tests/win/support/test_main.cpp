@@ -1,6 +1,27 @@
 #include "support/child_process.h"
+#include "support/process_end.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include <windows.h>
+
+namespace {
+
+std::atomic<bool> g_endWithoutTeardown{false};
+
+} // namespace
+
+namespace kadrix::test {
+
+void EndWithoutTeardown()
+{
+    g_endWithoutTeardown = true;
+}
+
+} // namespace kadrix::test
 
 int main(int argc, char** argv)
 {
@@ -8,5 +29,10 @@ int main(int argc, char** argv)
     if (kadrix::test::RunChildCommand(&exitCode))
         return exitCode;
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    if (g_endWithoutTeardown) {
+        std::fflush(nullptr);
+        ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(result));
+    }
+    return result;
 }
