@@ -40,9 +40,9 @@ clip() {
 }
 clip testcard.mp4 "testsrc2=s=640x360:r=25" -c:v libx264 -pix_fmt yuv420p
 clip mandelbrot.mkv "mandelbrot=s=480x360:r=25" -c:v libx264 -pix_fmt yuv420p
-clip life.avi "life=s=320x240:r=25:mold=10:life_color=#00ff80:death_color=#204060" -c:v mjpeg -q:v 3 -pix_fmt yuvj420p
+clip life.avi "life=s=320x240:r=25:seed=7:mold=10:life_color=#00ff80:death_color=#204060" -c:v mjpeg -q:v 3 -pix_fmt yuvj420p
 clip bars.wmv "smptehdbars=s=640x360:r=25" -c:v wmv2 -b:v 2M
-clip gradient.mpg "gradients=s=480x360:r=25:speed=0.05" -c:v mpeg2video -q:v 3 -f vob
+clip gradient.mpg "gradients=s=480x360:r=25:speed=0.05:seed=7" -c:v mpeg2video -q:v 3 -f vob
 clip portrait.mov "testsrc=s=240x320:r=25" -c:v libx264 -pix_fmt yuv420p
 # Every sample clip's stamp and thumbnails start afresh.
 find "$clips" -name '*:vantrel*' -delete
