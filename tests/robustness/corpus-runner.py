@@ -15,10 +15,10 @@ import argparse
 import concurrent.futures
 import csv
 import hashlib
-import importlib.util
 import os
 import random
 import re
+import runpy
 import shutil
 import signal
 import subprocess
@@ -122,11 +122,9 @@ def classify(code, out, err):
 
 
 def load_subset():
-    spec = importlib.util.spec_from_file_location("make_corpus", os.path.join(HERE,
-                                                                              "make-corpus.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module.SUBSET
+    # The generator's file name is no module name; run it as a file instead
+    # (its main part does not run then).
+    return runpy.run_path(os.path.join(HERE, "make-corpus.py"))["SUBSET"]
 
 
 def read_manifest(corpus):

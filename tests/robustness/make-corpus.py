@@ -170,8 +170,8 @@ class Corpus:
                 f.write(data)
         self.add(name, kind, source, expected, detail, make)
 
-    def encode(self, name, spec, kind, expected, detail=""):
-        inputs, options, fmt = spec
+    def encode(self, name, recipe, kind, expected, detail=""):
+        inputs, options, fmt = recipe
 
         def make(tmp):
             command = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
@@ -679,8 +679,8 @@ def make(corpus):
     if corpus.wanted("avix.avi"):
         corpus.write("avix.avi", "valid", "mjpeg.avi", "valid", "a RIFF AVIX part after the first",
                      with_avix(corpus.base("mjpeg.avi")))
-    for name, spec in EXTREMES.items():
-        corpus.encode(name, spec, "extreme", "valid", spec[0][-1].split("s=")[1].split(":")[0])
+    for name, recipe in EXTREMES.items():
+        corpus.encode(name, recipe, "extreme", "valid", recipe[0][-1].split("s=")[1].split(":")[0])
     for base in BASES:
         add_damaged(corpus, base)
 
@@ -708,8 +708,8 @@ def make(corpus):
     corpus.write("one-byte.avi", "junk", "-", "not-video", "one byte", b"R")
     corpus.write("seven-bytes.mp4", "junk", "-", "not-video", "seven bytes", b"\0\0\0\x08fty")
     corpus.write("playlist.asx", "playlist", "-", "not-video", "an ASX playlist", PLAYLIST)
-    for name, spec in AUDIO_ONLY.items():
-        corpus.encode(name, spec, "audio-only", "not-video", "sound, no picture")
+    for name, recipe in AUDIO_ONLY.items():
+        corpus.encode(name, recipe, "audio-only", "not-video", "sound, no picture")
 
     # Several GB that are almost all a hole: a valid clip, then zeros.
     for name, base in (("sparse-5g.avi", "mjpeg.avi"), ("sparse-5g.mp4", "faststart.mp4")):
