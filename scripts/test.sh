@@ -30,3 +30,6 @@ if [ ${#failed[@]} -gt 0 ]; then
     exit 1
 fi
 echo "all tests passed: ${presets[*]}"
+if [ "$(KADRIX_WINE_STATE=build/x86/wine; . scripts/wine-env.sh; echo "$KADRIX_WINE_32BIT")" = 0 ]; then
+    echo "(this machine runs 64-bit code only: the x86 tree and the installer were built, and their Windows tests skipped)"
+fi

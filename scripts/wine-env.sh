@@ -8,6 +8,27 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winealsa.drv=d;winepulse.drv=d;mscoree=d;mshtml=d"
 unset WINEARCH
 
+# Some machines run 64-bit user code only (a kernel without IA-32
+# emulation): there Debian's `wine` can't start at all, since it always picks
+# the 32-bit loader, and no 32-bit Windows program can run. On such a machine
+# `wine` is the 64-bit loader, and KADRIX_WINE_32BIT=0 tells the scripts
+# that the x86 programs (and the 32-bit installer) can't be run.
+if [ -z "${KADRIX_WINE_32BIT:-}" ]; then
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        KADRIX_WINE_32BIT=1
+    else
+        KADRIX_WINE_32BIT=0
+    fi
+fi
+export KADRIX_WINE_32BIT
+if [ "$KADRIX_WINE_32BIT" = 0 ]; then
+    kadrix_wine64_only=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only
+    case ":$PATH:" in
+    *":$kadrix_wine64_only:"*) ;;
+    *) export PATH="$kadrix_wine64_only:$PATH" ;;
+    esac
+fi
+
 # Wine's own fonts (fonts-wine) into the prefix: Debian's Wine does not look
 # for them by itself, and windows laid out for Tahoma need its metrics.
 kadrix_wine_fonts() {
@@ -39,4 +60,14 @@ kadrix_wine_prefix() {
         fi
         kadrix_wine_fonts
     ) 9>"$KADRIX_WINE_STATE/.lock"
+}
+
+# True when the file is a 32-bit (i386) Windows program or library.
+kadrix_is_pe32() {
+    [ -f "$1" ] || return 1
+    local header machine
+    header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    [ -n "$header" ] || return 1
+    machine=$(od -An -tx2 -j$((header + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    [ "$machine" = 014c ]
 }

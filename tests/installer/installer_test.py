@@ -12,7 +12,8 @@ same after installing twice and uninstalling once with the recorded
 QuietUninstallString. An install whose registration fails ends with a non-zero
 code before it associates anything.
 
-Exits 77 (skipped) where makensis is missing.
+Exits 77 (skipped) where makensis is missing, and on a machine that runs
+64-bit code only: the installer is a 32-bit program.
 """
 
 import os
@@ -422,10 +423,21 @@ def scenario(source, work, media, display):
     shutil.rmtree(wine.prefix, ignore_errors=True)  # 1 GB; kept when the test failed
 
 
+def runs_32bit_code():
+    """Whether Wine's 32-bit loader starts (a kernel without IA-32 emulation can't)."""
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0
+    except OSError:
+        return False
+
+
 def main():
     source, work, media, state = (Path(a).resolve() for a in sys.argv[1:5])
     if not shutil.which("makensis"):
         print("makensis is not installed: skipped")
+        return SKIPPED
+    if not runs_32bit_code():
+        print("this machine runs 64-bit code only, and the installer is a 32-bit program: skipped")
         return SKIPPED
     display = (state / "display").read_text().strip()
     work.mkdir(parents=True, exist_ok=True)

@@ -33,6 +33,12 @@ while [ $# -gt 0 ]; do
     shift
 done
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# A 32-bit tree on a machine that runs 64-bit code only: nothing to run.
+if (KADRIX_WINE_STATE=$build/wine . "$root/scripts/wine-env.sh" &&
+    [ "$KADRIX_WINE_32BIT" = 0 ] && kadrix_is_pe32 "$build/tools/kadrix-thumb.exe"); then
+    echo "run-corpus: skipped: $build is a 32-bit build, and this machine runs 64-bit code only"
+    exit 77
+fi
 if [ ! -f "$build/tools/kadrix-thumb.exe" ] || [ ! -f "$build/thumbnail_handler/Glimvex.dll" ]; then
     echo "run-corpus: build Glimvex and kadrix-thumb in $build first" >&2
     exit 2
