@@ -3,6 +3,7 @@
 #include "property_sheet/core/skin_logic.h"
 #include "property_sheet/mem_dc.h"
 #include "winui/common_controls.h"
+#include "winui/dpi.h"
 #include "winui/library_application.h"
 
 #include <windowsx.h>
@@ -23,7 +24,9 @@ BOOL CSkinButton::LoadBitmaps(UINT resourceId)
 {
     const auto* application = kadrix::winui::LibraryApplication::Instance();
     const HINSTANCE resources = application ? application->Resources() : nullptr;
-    kadrix::unique_hbitmap strip(::LoadBitmapW(resources, MAKEINTRESOURCEW(resourceId)));
+    const int artScale = kadrix::tabliq::ArtScaleFor(kadrix::winui::ScaleOf(hwnd()).percent());
+    const int artId = kadrix::tabliq::ArtResourceId(static_cast<int>(resourceId), artScale);
+    kadrix::unique_hbitmap strip(::LoadBitmapW(resources, MAKEINTRESOURCEW(artId)));
     BITMAP info{};
     if (!strip || ::GetObjectW(strip.get(), sizeof info, &info) != sizeof info)
         return FALSE;
@@ -39,6 +42,7 @@ BOOL CSkinButton::LoadBitmaps(UINT resourceId)
     for (std::size_t i = 0; i < faces_.size(); ++i)
         faces_[i].reset(::CreateBitmap(cut->width, cut->height, info.bmPlanes, info.bmBitsPixel,
                                        cut->faces[i].data()));
+    strip_ = resourceId;
     return TRUE;
 }
 
@@ -79,9 +83,20 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item)
         return;
     kadrix::unique_hdc faceDc(::CreateCompatibleDC(item.hDC));
     const kadrix::select_object selected(faceDc.get(), face);
-    // The page makes every button exactly the size of its face.
-    ::BitBlt(offScreen.get(), 0, 0, item.rcItem.right - item.rcItem.left,
-             item.rcItem.bottom - item.rcItem.top, faceDc.get(), 0, 0, SRCCOPY);
+    // The page makes every button the size of its face; only at a scaling
+    // with no artwork of its own is the face stretched to the button.
+    const int width = item.rcItem.right - item.rcItem.left;
+    const int height = item.rcItem.bottom - item.rcItem.top;
+    BITMAP faceSize{};
+    ::GetObjectW(face, sizeof faceSize, &faceSize);
+    if (faceSize.bmWidth == width && faceSize.bmHeight == height) {
+        ::BitBlt(offScreen.get(), 0, 0, width, height, faceDc.get(), 0, 0, SRCCOPY);
+    } else {
+        ::SetStretchBltMode(offScreen.get(), HALFTONE);
+        ::SetBrushOrgEx(offScreen.get(), 0, 0, nullptr);
+        ::StretchBlt(offScreen.get(), 0, 0, width, height, faceDc.get(), 0, 0, faceSize.bmWidth,
+                     faceSize.bmHeight, SRCCOPY);
+    }
 }
 
 bool CSkinButton::RequestLeave(DWORD flags)
@@ -140,6 +155,12 @@ bool CSkinButton::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         // The face covers the whole button.
         result = TRUE;
         return true;
+    case kadrix::winui::kDpiChangedAfterParent:
+        // The page moved to a monitor of another scaling: the faces of its set.
+        if (strip_)
+            (void)LoadBitmaps(strip_);
+        ::InvalidateRect(hwnd(), nullptr, TRUE);
+        return false;
     default:
         return false;
     }

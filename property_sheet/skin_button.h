@@ -1,5 +1,6 @@
 // A push button drawn from a strip of four bitmap faces (normal, hover,
-// pressed, disabled), with mouse-leave tracking for the hover face.
+// pressed, disabled), with mouse-leave tracking for the hover face. The strip
+// comes from the artwork set of the button's display scaling.
 #pragma once
 
 #include "base/unique_handle.h"
@@ -10,10 +11,13 @@
 class CSkinButton final : public kadrix::winui::Button
 {
 public:
-    // Replaces the four faces with those cut from the strip bitmap resource.
-    // FALSE, faces unchanged, when the strip can't be loaded or read or is
-    // not four faces and three separators wide. Nothing is repainted.
+    // Replaces the four faces with those cut from the strip bitmap resource,
+    // taken from the artwork set for the button's DPI (the resource itself at
+    // 96 DPI). FALSE, faces unchanged, when the strip can't be loaded or read
+    // or is not four faces and three separators wide. Nothing is repainted.
     BOOL LoadBitmaps(UINT resourceId);
+    // The strip the faces came from, as the page named it.
+    UINT Strip() const { return strip_; }
 
     bool Hovering() const { return hovering_; }
 
@@ -29,6 +33,7 @@ private:
     bool RequestLeave(DWORD flags);
 
     std::array<kadrix::unique_hbitmap, 4> faces_; // normal, hover, pressed, disabled
+    UINT strip_ = 0;
     bool pressing_ = false;
     bool hovering_ = false;
 };

@@ -5,6 +5,8 @@
 #include "engine/user_message.h"
 #include "property_sheet/resource.h"
 
+#include <algorithm>
+
 namespace {
 
 // The poll of a ready page: the play face after the end of the clip, and
@@ -15,6 +17,7 @@ constexpr UINT kPollMs = 500;
 constexpr UINT_PTR kOpeningTimer = 2;
 constexpr UINT kOpeningMs = 50;
 
+// The controls' lengths at 96 DPI, scaled at any other.
 constexpr int kButtonWidth = 40;
 constexpr int kButtonHeight = 37;
 constexpr int kButtonRow = 220;
@@ -70,19 +73,44 @@ BOOL CUIPropPage::OnInitDialog()
 }
 
 // The slider below the preview area, as wide as it; the five buttons in one
-// row of 200 pixels centred under it.
+// row of 200 pixels centred under it (at 96 DPI: the slider at y 201, the
+// row at 220). The template's preview area grows with the dialog font, the
+// pixel lengths with the page's DPI: the slider sits at the preview area's
+// bottom edge if that lies lower, so neither ever covers the other.
 void CUIPropPage::PlaceControls()
 {
+    const kadrix::winui::DpiScale scale = Scale();
     RECT area{};
     ::GetClientRect(previewArea_.hwnd(), &area);
     const int width = area.right - area.left;
-    ::SetWindowPos(slider_.hwnd(), HWND_TOP, 0, kSliderTop, width, kSliderHeight, SWP_SHOWWINDOW);
-    int x = area.left + (width - 5 * kButtonWidth) / 2;
+    RECT areaInPage = area;
+    ::MapWindowPoints(previewArea_.hwnd(), hwnd(), reinterpret_cast<POINT*>(&areaInPage), 2);
+    const int sliderTop = std::max<int>(scale(kSliderTop), areaInPage.bottom);
+    ::SetWindowPos(slider_.hwnd(), HWND_TOP, 0, sliderTop, width, scale(kSliderHeight),
+                   SWP_SHOWWINDOW);
+    const int buttonWidth = scale(kButtonWidth);
+    const int rowTop = sliderTop + scale(kButtonRow - kSliderTop);
+    int x = area.left + (width - 5 * buttonWidth) / 2;
     for (CSkinButton* button : {&stepBack_, &stop_, &play_, &stepForward_, &store_}) {
-        ::SetWindowPos(button->hwnd(), HWND_TOP, x, kButtonRow, kButtonWidth, kButtonHeight,
+        ::SetWindowPos(button->hwnd(), HWND_TOP, x, rowTop, buttonWidth, scale(kButtonHeight),
                        SWP_SHOWWINDOW);
-        x += kButtonWidth;
+        x += buttonWidth;
     }
+}
+
+void CUIPropPage::OnDpiChanged()
+{
+    // The buttons and the slider take their new artwork themselves. The
+    // dialog manager has given the preview area its new size; the video
+    // window in it follows, asked without waiting: it belongs to the player's
+    // thread, which may be busy.
+    PlaceControls();
+    RECT area{};
+    ::GetClientRect(previewArea_.hwnd(), &area);
+    for (HWND video = ::GetWindow(previewArea_.hwnd(), GW_CHILD); video;
+         video = ::GetWindow(video, GW_HWNDNEXT))
+        ::SetWindowPos(video, nullptr, 0, 0, area.right, area.bottom,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
 void CUIPropPage::WatchOpening()

@@ -20,6 +20,11 @@ unique_hbitmap DecodeJpeg(const void* data, std::size_t size);
 // framework's error when the resource is missing or does not decode.
 unique_hbitmap LoadJpegResource(HMODULE module, const std::wstring& name);
 
+// The picture drawn anew at width x height in high quality (a picture laid
+// out for 96 DPI, shown at another); null when it can't be made. GDI+ must
+// be running (the program starts it once).
+unique_hbitmap ScalePicture(HBITMAP picture, int width, int height);
+
 // The preview's sample picture `index` (1 to 5): the resource "#index".
 unique_hbitmap LoadSamplePicture(HMODULE module, int index);
 

@@ -221,7 +221,7 @@ void TForm1::Create()
     updown_Fixed.SetRange(0, 32767);
     updown_Fixed.SetPosition(0);
     radio_Letterbox.SetChecked(true);
-    Image1.SetBitmap(LoadJpegResource(::GetModuleHandleW(nullptr), L"FILMSTRIP"));
+    ShowFilmStrip();
     Label2.SetTransparent(true);
     listbox_FileTypes.SetItemHeight(13);
     for (const wchar_t* extension : kVideoExtensions)
@@ -415,11 +415,13 @@ void TForm1::LoadPreview(int index)
                              : background == Background::Black   ? PreviewMode::Black
                                                                  : PreviewMode::WindowColour;
 
-    // Image2's own bitmap, drawn anew each time.
+    // Image2's own bitmap, drawn anew each time, as large as Image2 is at the
+    // window's DPI.
+    const int size = Scale()(kPreviewSize);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kPreviewSize;
-    info.bmiHeader.biHeight = kPreviewSize;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = size;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     void* bits = nullptr;
@@ -429,9 +431,30 @@ void TForm1::LoadPreview(int index)
         throw winui::Error(L"Out of system resources");
     {
         select_object selected(dc.get(), picture.get());
-        BuildThumbnail(sample.get(), check_Glossy.Checked(), mode, dc.get());
+        BuildThumbnail(sample.get(), check_Glossy.Checked(), mode, dc.get(), size);
     }
     Image2.SetBitmap(std::move(picture));
+}
+
+// The five frames above the track bar, 360 x 66 at 96 DPI, drawn anew at the
+// window's scaling rather than stretched when shown.
+void TForm1::ShowFilmStrip()
+{
+    unique_hbitmap strip = LoadJpegResource(::GetModuleHandleW(nullptr), L"FILMSTRIP");
+    const winui::DpiScale scale = Scale();
+    BITMAP info{};
+    if (scale.dpi() != winui::kBaseDpi && ::GetObjectW(strip.get(), sizeof info, &info)) {
+        if (unique_hbitmap scaled =
+                ScalePicture(strip.get(), scale(info.bmWidth), scale(info.bmHeight)))
+            strip = std::move(scaled);
+    }
+    Image1.SetBitmap(std::move(strip));
+}
+
+void TForm1::OnDpiChanged()
+{
+    ShowFilmStrip();
+    LoadPreview(PreviewIndex);
 }
 
 void TForm1::edit_FixedChange(winui::Control&)

@@ -100,8 +100,12 @@ public:
     void OnControlEvent(winui::Control& sender, winui::Event event, bool& allow) override;
     void OnKeyUp(WORD key, unsigned shiftState) override;
 
+protected:
+    void OnDpiChanged() override;
+
 private:
     void OnShow() override { FormShow(*this); }
+    void ShowFilmStrip();
 
     TimeShiftFlags shift_;
     RandomTokens random_;

@@ -14,13 +14,13 @@ constexpr Gdiplus::ARGB kGlossBottom = 0x46FFFFFF; // white at alpha 70
 
 } // namespace
 
-void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target)
+void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target, int size)
 {
-    const PreviewLayout layout = LayoutPreview(mode, glossy);
+    const PreviewLayout layout = LayoutPreview(mode, glossy, size);
 
     Gdiplus::GpBitmap* raw = nullptr;
-    if (GdipCreateBitmapFromScan0(kPreviewSize, kPreviewSize, 0, PixelFormat24bppRGB, nullptr,
-                                  &raw) != Gdiplus::Ok)
+    if (GdipCreateBitmapFromScan0(size, size, 0, PixelFormat24bppRGB, nullptr, &raw) !=
+        Gdiplus::Ok)
         return;
     unique_gp_bitmap canvas(raw);
     raw = nullptr;
@@ -44,7 +44,7 @@ void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target)
     Gdiplus::GpSolidFill* rawBrush = nullptr;
     GdipCreateSolidFill(mode == PreviewMode::Black ? kOpaqueBlack : WindowColour(), &rawBrush);
     unique_gp_brush background(rawBrush);
-    GdipFillRectangleI(graphics.get(), rawBrush, 0, 0, kPreviewSize, kPreviewSize);
+    GdipFillRectangleI(graphics.get(), rawBrush, 0, 0, size, size);
     if (layout.band) {
         GdipSetSolidFillColor(rawBrush, kOpaqueBlack);
         GdipFillRectangle(graphics.get(), rawBrush, layout.band->x, layout.band->y,
@@ -58,10 +58,11 @@ void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target)
                               113, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
     }
 
-    const Gdiplus::GpPoint from(0, 0);
-    const Gdiplus::GpPoint to(30, 80);
+    // The gloss runs from the top left corner to (30, 80) of 128 pixels.
+    const Gdiplus::GpPointF from(0, 0);
+    const Gdiplus::GpPointF to(30.0f * size / kPreviewSize, 80.0f * size / kPreviewSize);
     Gdiplus::GpLineGradient* rawGloss = nullptr;
-    GdipCreateLineBrushI(&from, &to, kGlossTop, kGlossBottom, Gdiplus::WrapModeTile, &rawGloss);
+    GdipCreateLineBrush(&from, &to, kGlossTop, kGlossBottom, Gdiplus::WrapModeTile, &rawGloss);
     unique_gp_brush gloss(rawGloss);
     if (layout.wedge && gloss)
         FillWedge(graphics.get(), gloss.get(), *layout.wedge);

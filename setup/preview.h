@@ -1,5 +1,5 @@
-// The appearance preview: a sample picture drawn as a 128 x 128 thumbnail
-// with the chosen background and gloss.
+// The appearance preview: a sample picture drawn as a square thumbnail (128
+// pixels at 96 DPI) with the chosen background and gloss.
 #pragma once
 
 #include "setup/core/preview_geometry.h"
@@ -8,8 +8,9 @@
 
 namespace kadrix::setup {
 
-// Draws the preview of the sample bitmap onto the device context at (0, 0).
-// GDI+ must be running (the program starts it once).
-void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target);
+// Draws the preview of the sample bitmap, `size` pixels square, onto the
+// device context at (0, 0). GDI+ must be running (the program starts it once).
+void BuildThumbnail(HBITMAP sample, bool glossy, PreviewMode mode, HDC target,
+                    int size = kPreviewSize);
 
 } // namespace kadrix::setup

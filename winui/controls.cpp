@@ -1,6 +1,7 @@
 #include "winui/controls.h"
 
 #include "winui/application.h"
+#include "winui/dpi.h"
 
 #include <commctrl.h>
 
@@ -44,6 +45,36 @@ bool IsClicked(UINT message, WPARAM wParam)
 }
 
 constexpr int kCheckBoxSize = 13;
+// Between a check box or radio button's box and its text.
+constexpr int kCheckBoxGap = 4;
+
+// Widens the control to show its text in its font with `extra` pixels more,
+// never narrowing it; within its parent's client area when asked.
+void GrowToText(HWND control, int extra, bool withinParent)
+{
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(control, text.data(), length + 1)));
+    window_dc dc(control);
+    select_object font(dc.get(),
+                       reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent))
+        return;
+    RECT area;
+    ::GetClientRect(control, &area);
+    int wanted = extent.cx + extra;
+    if (withinParent) {
+        RECT place, parent;
+        ::GetWindowRect(control, &place);
+        ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+        ::GetClientRect(::GetParent(control), &parent);
+        wanted = std::min<int>(wanted, parent.right - place.left);
+    }
+    if (wanted > area.right)
+        ::SetWindowPos(control, nullptr, 0, 0, wanted, std::max<int>(area.bottom, extent.cy),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 } // namespace
 
@@ -206,6 +237,12 @@ bool CheckButton::Checked() const
     return ::SendMessageW(hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+void CheckButton::FitText()
+{
+    const DpiScale scale = ScaleOf(hwnd());
+    GrowToText(hwnd(), scale(kCheckBoxSize) + scale(kCheckBoxGap), true);
+}
+
 void CheckButton::SetCheckMark(bool checked)
 {
     ::SendMessageW(hwnd(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -245,18 +282,7 @@ void Label::SetText(std::wstring_view text)
 
 void Label::FitText()
 {
-    const std::wstring text = Text();
-    window_dc dc(hwnd());
-    select_object font(dc.get(),
-                       reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd(), WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    if (!::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent))
-        return;
-    RECT area;
-    ::GetClientRect(hwnd(), &area);
-    if (extent.cx > area.right)
-        ::SetWindowPos(hwnd(), nullptr, 0, 0, extent.cx, std::max<int>(area.bottom, extent.cy),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GrowToText(hwnd(), 0, false);
 }
 
 bool Label::OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
@@ -378,7 +404,14 @@ void TrackBar::SetRange(int low, int high)
 
 void TrackBar::SetThumbLength(int length)
 {
-    ::SendMessageW(hwnd(), TBM_SETTHUMBLENGTH, length, 0);
+    thumbLength_ = length;
+    OnScaled();
+}
+
+void TrackBar::OnScaled()
+{
+    if (thumbLength_ > 0)
+        ::SendMessageW(hwnd(), TBM_SETTHUMBLENGTH, ScaleOf(hwnd())(thumbLength_), 0);
 }
 
 bool TrackBar::OnReflected(UINT message, WPARAM, LPARAM, LRESULT& result)
@@ -477,7 +510,11 @@ void PageControl::RebuildTabs()
         item.pszText = caption.data();
         ::SendMessageW(hwnd(), TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
     }
-    // The pages cover the display area, which depends on the rows of tabs.
+    PlacePages();
+}
+
+void PageControl::PlacePages()
+{
     RECT area;
     ::GetWindowRect(hwnd(), &area);
     ::MapWindowPoints(nullptr, ::GetParent(hwnd()), reinterpret_cast<POINT*>(&area), 2);
@@ -574,7 +611,14 @@ void CheckListBox::SetChecked(int index, bool checked)
 
 void CheckListBox::SetItemHeight(int height)
 {
-    ::SendMessageW(hwnd(), LB_SETITEMHEIGHT, 0, height);
+    itemHeight_ = height;
+    OnScaled();
+}
+
+void CheckListBox::OnScaled()
+{
+    if (itemHeight_ > 0)
+        ::SendMessageW(hwnd(), LB_SETITEMHEIGHT, 0, ScaleOf(hwnd())(itemHeight_));
 }
 
 void CheckListBox::ToggleByUser(int index)
@@ -598,15 +642,16 @@ bool CheckListBox::OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& res
     ::FillRect(item->hDC, &item->rcItem,
                ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
 
-    const int top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - kCheckBoxSize) / 2;
-    RECT box{item->rcItem.left + 1, top, item->rcItem.left + 1 + kCheckBoxSize,
-             top + kCheckBoxSize};
+    const DpiScale scale = ScaleOf(hwnd());
+    const int side = scale(kCheckBoxSize);
+    const int top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - side) / 2;
+    RECT box{item->rcItem.left + scale(1), top, item->rcItem.left + scale(1) + side, top + side};
     ::FillRect(item->hDC, &box, ::GetSysColorBrush(COLOR_WINDOW));
     ::DrawFrameControl(item->hDC, &box, DFC_BUTTON,
                        DFCS_BUTTONCHECK | DFCS_FLAT | (Checked(index) ? DFCS_CHECKED : 0));
 
     RECT text = item->rcItem;
-    text.left = box.right + 3;
+    text.left = box.right + scale(3);
     ::SetBkMode(item->hDC, TRANSPARENT);
     ::SetTextColor(item->hDC, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     const std::wstring caption = Item(index);
@@ -622,7 +667,7 @@ bool CheckListBox::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
         const LRESULT hit = ::SendMessageW(hwnd(), LB_ITEMFROMPOINT, 0, lParam);
         const int x = static_cast<short>(LOWORD(lParam));
-        if (HIWORD(hit) != 0 || x > kCheckBoxSize + 2)
+        if (HIWORD(hit) != 0 || x > ScaleOf(hwnd())(kCheckBoxSize + 2))
             return false;
         result = CallOriginal(message, wParam, lParam);
         ToggleByUser(LOWORD(hit));

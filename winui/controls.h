@@ -74,6 +74,9 @@ public:
     virtual bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // What transparent children show behind them; null for the default.
     virtual HBRUSH Background() const { return nullptr; }
+    // The form has laid the control out again at a new DPI: its rectangle
+    // and font are the new ones. For what a control derives from them.
+    virtual void OnScaled() {}
 
 protected:
     virtual void OnBound() {}
@@ -116,9 +119,16 @@ class CheckButton : public Button
 {
 public:
     bool Checked() const;
+    // Its text never cut: it grows to show it (beside its box) as far as its
+    // parent has room, when bound and when laid out at a new DPI.
+    void OnScaled() override { FitText(); }
 
 protected:
+    void OnBound() override { FitText(); }
     void SetCheckMark(bool checked);
+
+private:
+    void FitText();
 };
 
 class CheckBox : public CheckButton
@@ -149,6 +159,7 @@ public:
     // A transparent label shows its parent's background (a shape, say).
     void SetTransparent(bool transparent) { transparent_ = transparent; }
     bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnScaled() override { FitText(); }
 
 protected:
     void OnBound() override { FitText(); }
@@ -199,14 +210,18 @@ public:
     int Position() const { return position_; }
     void SetPosition(int position);
     void SetRange(int low, int high);
+    // The thumb's length at 96 DPI, scaled to the track bar's DPI now and
+    // whenever the form is laid out again.
     void SetThumbLength(int length);
     bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnScaled() override;
 
 protected:
     void OnBound() override;
 
 private:
     int position_ = 0;
+    int thumbLength_ = 0; // at 96 DPI; 0: the track bar's own
 };
 
 // A container window of the framework: pages, panels. Reflects its
@@ -254,6 +269,7 @@ public:
     Control* ActivePage() const { return active_; }
     void SetActivePage(Control& page);
     bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnScaled() override { PlacePages(); }
 
 private:
     struct Page
@@ -263,6 +279,8 @@ private:
     };
     void ShowPage(Control* page);
     void RebuildTabs();
+    // The pages over the display area, which depends on the rows of tabs.
+    void PlacePages();
 
     std::vector<Page> pages_;
     Control* active_ = nullptr;
@@ -279,14 +297,20 @@ public:
     std::wstring Item(int index) const;
     bool Checked(int index) const;
     void SetChecked(int index, bool checked);
+    // The height of an item at 96 DPI, scaled to the list's DPI now and
+    // whenever the form is laid out again.
     void SetItemHeight(int height);
     // As the user's click on the item's check box.
     void ToggleByUser(int index);
     bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnScaled() override;
 
 protected:
     void OnBound() override { Subclass(); }
+
+private:
+    int itemHeight_ = 0; // at 96 DPI; 0: the list's own
 };
 
 } // namespace kadrix::winui

@@ -116,11 +116,10 @@ const wchar_t* ClassOf(ControlKind kind)
     return WC_STATICW;
 }
 
-HFONT MakeTahoma(bool bold)
+HFONT MakeTahoma(bool bold, int dpi)
 {
-    window_dc screen(nullptr);
     LOGFONTW font{};
-    font.lfHeight = -::MulDiv(8, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    font.lfHeight = -::MulDiv(8, dpi, 72);
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
@@ -173,36 +172,63 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
     (void)registered;
 
     owner_ = owner;
-    font_.reset(MakeTahoma(false));
-    boldFont_.reset(MakeTahoma(true));
-
+    clientWidth_ = clientWidth;
+    clientHeight_ = clientHeight;
+    layout_ = layout;
+    layoutCount_ = count;
     // Fixed size: a caption with the system menu and minimize box, no sizing
     // border; the frame is computed so the client area is exactly as asked.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
-                        (owner ? DS_MODALFRAME : WS_MINIMIZEBOX);
-    const DWORD exStyle = WS_EX_CONTROLPARENT | (owner ? WS_EX_DLGMODALFRAME : 0);
-    RECT frame{0, 0, clientWidth, clientHeight};
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+    style_ = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
+             (owner ? DS_MODALFRAME : WS_MINIMIZEBOX);
+    exStyle_ = WS_EX_CONTROLPARENT | (owner ? WS_EX_DLGMODALFRAME : 0);
+
+    // The window exists before its size is known: its DPI is the one of the
+    // monitor it is on.
     RECT centreOn{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     if (owner)
         ::GetWindowRect(owner, &centreOn);
-    const int x = centreOn.left + (centreOn.right - centreOn.left - width) / 2;
-    const int y = centreOn.top + (centreOn.bottom - centreOn.top - height) / 2;
-
-    SetHandle(::CreateWindowExW(exStyle, kFormClass, caption, style, x, y, width, height, owner,
-                                nullptr, Module(), this));
+    SetHandle(::CreateWindowExW(exStyle_, kFormClass, caption, style_,
+                                (centreOn.left + centreOn.right) / 2,
+                                (centreOn.top + centreOn.bottom) / 2, 0, 0, owner, nullptr,
+                                Module(), this));
     if (!hwnd())
         throw Error(L"Can't create the window");
+    MakeFonts();
+    const SIZE frame = FrameSize();
+    ::SetWindowPos(hwnd(), nullptr,
+                   centreOn.left + (centreOn.right - centreOn.left - frame.cx) / 2,
+                   centreOn.top + (centreOn.bottom - centreOn.top - frame.cy) / 2, frame.cx,
+                   frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     for (std::size_t i = 0; i < count; ++i)
         CreateControl(layout[i]);
 }
 
+void Form::MakeFonts()
+{
+    const int dpi = Scale().dpi();
+    font_.reset(MakeTahoma(false, dpi));
+    boldFont_.reset(MakeTahoma(true, dpi));
+}
+
+SIZE Form::FrameSize() const
+{
+    const DpiScale scale = Scale();
+    RECT frame{0, 0, scale(clientWidth_), scale(clientHeight_)};
+    AdjustFrameForDpi(frame, style_, exStyle_, scale.dpi());
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+HFONT Form::FontOf(const ControlLayout& item) const
+{
+    return (item.flags & kBold) ? boldFont_.get() : font_.get();
+}
+
 void Form::CreateControl(const ControlLayout& item)
 {
+    const DpiScale scale = Scale();
     HWND parent = item.parent ? FindChild(hwnd(), item.parent) : hwnd();
-    int x = item.x, y = item.y, width = item.width, height = item.height;
+    int x = scale(item.x), y = scale(item.y), width = scale(item.width),
+        height = scale(item.height);
     if (item.kind == ControlKind::Page) {
         // A page is a sibling above its tab control, so its controls'
         // notifications come to the framework; PageControl::AddPage puts it
@@ -231,11 +257,31 @@ void Form::CreateControl(const ControlLayout& item)
         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), Module(), nullptr);
     if (!control)
         throw Error(L"Can't create the control");
-    ::SendMessageW(control, WM_SETFONT,
-                   reinterpret_cast<WPARAM>((item.flags & kBold) ? boldFont_.get() : font_.get()),
-                   FALSE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(item)), FALSE);
     if (item.kind == ControlKind::Tabs)
         ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form::LayOut()
+{
+    const DpiScale scale = Scale();
+    for (std::size_t i = 0; i < layoutCount_; ++i) {
+        const ControlLayout& item = layout_[i];
+        const HWND control = FindChild(hwnd(), item.id);
+        if (!control)
+            continue;
+        // Pages follow their tab control (below).
+        if (item.kind != ControlKind::Page)
+            ::SetWindowPos(control, nullptr, scale(item.x), scale(item.y), scale(item.width),
+                           scale(item.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(item)), TRUE);
+    }
+    // Then what each control derives from its place and font: a label's
+    // width, a tab control's pages.
+    for (std::size_t i = 0; i < layoutCount_; ++i)
+        if (Control* control = Control::FromHandle(FindChild(hwnd(), layout_[i].id)))
+            control->OnScaled();
+    ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
 void Form::Show()
@@ -310,13 +356,26 @@ void Form::Close()
 
 void Form::OnKeyUp(WORD, unsigned) {}
 
-bool Form::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+bool Form::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_CLOSE:
         Close();
         result = 0;
         return true;
+    case kDpiChanged: {
+        // The window moved to a monitor of another scaling: the place Windows
+        // suggests, the size of the layout at the new DPI.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        MakeFonts();
+        const SIZE frame = FrameSize();
+        ::SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, frame.cx, frame.cy,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut();
+        OnDpiChanged();
+        result = 0;
+        return true;
+    }
     case WM_DESTROY:
         if (Application* application = Application::Instance())
             if (application->MainForm() == this)

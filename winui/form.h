@@ -124,7 +124,11 @@ protected:
 
     // Creates a fixed-size window whose client area is exactly width x height
     // pixels, centred on the owner (or the screen), Tahoma 8, then its
-    // controls from the layout.
+    // controls from the layout. The sizes and the layout are those of 96 DPI:
+    // at the window's DPI each of them is scaled (winui/core/dpi.h) and the
+    // fonts are of that DPI; when the DPI changes, the form takes its new
+    // size, fonts and layout and then runs OnDpiChanged. The layout table
+    // must outlive the form.
     void CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
                     const ControlLayout* layout, std::size_t count);
     void SetKeyPreview(bool on) { keyPreview_ = on; }
@@ -135,9 +139,21 @@ protected:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void MakeFonts();
+    // The window's size for its client size at its DPI.
+    SIZE FrameSize() const;
     void CreateControl(const ControlLayout& item);
+    // Every control of the table at its place and with its font at the DPI.
+    void LayOut();
+    HFONT FontOf(const ControlLayout& item) const;
 
     HWND owner_ = nullptr;
+    DWORD style_ = 0;
+    DWORD exStyle_ = 0;
+    int clientWidth_ = 0; // at 96 DPI
+    int clientHeight_ = 0;
+    const ControlLayout* layout_ = nullptr;
+    std::size_t layoutCount_ = 0;
     unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> font_;
     unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> boldFont_;
     bool keyPreview_ = false;

@@ -53,6 +53,8 @@ bool Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resul
     try {
         if (ReflectToControl(message, wParam, lParam, result))
             return true;
+        if (message == kDpiChangedAfterParent)
+            OnDpiChanged();
         return OnMessage(message, wParam, lParam, result);
     } catch (...) {
         OnError();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "winui/controls.h"
+#include "winui/dpi.h"
 
 #include <windows.h>
 
@@ -18,6 +19,9 @@ public:
 
     HWND hwnd() const { return hwnd_; }
 
+    // The window's layout scale: its DPI over 96.
+    DpiScale Scale() const { return ScaleOf(hwnd_); }
+
 protected:
     Window() = default;
     virtual ~Window() = default;
@@ -29,6 +33,13 @@ protected:
     // The window's own messages, after reflection to the controls. True when
     // handled, with `result` the answer.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // The window's DPI changed (it moved to a monitor of another scaling, or
+    // the user changed the scaling): what is laid out in pixels is laid out
+    // again. A child window learns it after its parent has resized
+    // (WM_DPICHANGED_AFTERPARENT); a form is told by the framework after it
+    // has taken its new size and fonts.
+    virtual void OnDpiChanged() {}
 
     // The one way in for every message: reflection first, then OnMessage,
     // inside the exception boundary (an error goes to OnError and the message

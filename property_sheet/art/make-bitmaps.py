@@ -1,9 +1,15 @@
 #!/usr/bin/env python3
 """Draws the thumbnail page's button faces and slider bitmaps.
 
-    python3 property_sheet/art/make-bitmaps.py [PREVIEW_DIR]
+    python3 property_sheet/art/make-bitmaps.py           write them
+    python3 property_sheet/art/make-bitmaps.py --check   compare them
 
-Writes, beside this script, the Windows bitmaps that Tabliq's resources embed:
+Writes the Windows bitmaps that Tabliq's resources embed, one set for each
+display scaling the page has artwork for: 100 % beside this script, 125 %,
+150 % and 200 % in the folders 125/, 150/ and 200/. Each set is the same
+drawing at its size (every length of the 100 % set times the scaling,
+rounded as Windows rounds it; straight edges on whole pixels, so each set is
+crisp), and the page loads the set of its scaling. At 100 %:
 
     play.bmp step_back.bmp ...  163 x 37, 24-bit: four 40 x 37 faces (normal,
                                 hover, pressed, disabled), each but the last
@@ -14,32 +20,77 @@ Writes, beside this script, the Windows bitmaps that Tabliq's resources embed:
     cap_left.bmp cap_right.bmp  4 x 12, 24-bit: the groove's ends, pure white
                                 where the page shows through
 
-and a contact sheet, contact-sheet.png, of every face and the assembled slider
-at 100 % and 300 % on the backgrounds the page meets, into PREVIEW_DIR
-(default: build/art-preview of the source tree; never committed), with
-close-ups beside it: page-N-300.png (each background at 300 %),
-faces-600.png (normal and pressed faces) and slider-ends-800.png.
+--check draws them all and compares them with the files, byte for byte: it
+exits 1 and names every file that differs (the tests run it, so the committed
+bitmaps and this script never part).
 
 Only the Python standard library is used. The output is the same, byte for
 byte, on every run: the bitmaps are committed, and this script is needed only
-to draw them anew.
+to draw them anew. make-preview.py lays them out on a contact sheet.
 """
 
 import math
 import os
 import struct
 import sys
-import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 # Samples per pixel along each axis: edges are antialiased by supersampling.
 SUPERSAMPLE = 6
 
+# The lengths at 100 %.
 FACE_W, FACE_H = 40, 37
 GROOVE_H = 12
 CAP_W = 4
 THUMB = 10
+
+# The scalings with artwork of their own, and where each set goes.
+SCALES = (100, 125, 150, 200)
+STRIPS = ("play", "pause", "stop", "step_back", "step_forward", "store")
+
+
+def folder_of(percent):
+    return HERE if percent == 100 else os.path.join(HERE, str(percent))
+
+
+def scaled_length(length, percent):
+    """A length at the scaling, rounded half up as MulDiv rounds."""
+    return (length * percent + 50) // 100
+
+
+class Scale:
+    """The lengths of one set: the face's and the slider's pixel sizes, and
+    the factors that carry the 100 % drawing's coordinates onto them."""
+
+    def __init__(self, percent):
+        self.percent = percent
+        self.s = percent / 100
+        self.face_w = scaled_length(FACE_W, percent)
+        self.face_h = scaled_length(FACE_H, percent)
+        self.sx = self.face_w / FACE_W
+        self.sy = self.face_h / FACE_H
+        self.groove_h = scaled_length(GROOVE_H, percent)
+        self.cap_w = scaled_length(CAP_W, percent)
+        self.thumb = scaled_length(THUMB, percent)
+
+    def px(self, length):
+        return scaled_length(length, self.percent)
+
+    # A coordinate of the 100 % face. Whole ones are edges that fall on pixel
+    # boundaries, and stay on them at every scaling.
+    def x(self, v):
+        return _snap(v * self.sx) if v == int(v) else v * self.sx
+
+    def y(self, v):
+        return _snap(v * self.sy) if v == int(v) else v * self.sy
+
+    def r(self, v):
+        return v * self.s
+
+
+def _snap(v):
+    return float(math.floor(v + 0.5))
 
 # Page backgrounds the controls sit on: the Properties dialog of Windows 10
 # and 11 (white tab pane, light grey dialog) and Wine's classic grey.
@@ -102,7 +153,18 @@ def rect(x0, y0, x1, y1, radius=0.0):
         cy = y0 + r if y < y0 + r else y1 - r if y > y1 - r else y
         return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
 
-    return inside, (x0, y0, x1, y1)
+    if r > 0:
+        return inside, (x0, y0, x1, y1)
+    # Square corners: the samples inside are those inside along each axis,
+    # counted without testing every one (the same count, much sooner).
+    return _Box(inside, (x0, y0, x1, y1))
+
+
+class _Box(tuple):
+    """A shape that is a plain rectangle, which coverage() counts directly."""
+
+    def __new__(cls, inside, box):
+        return super().__new__(cls, (inside, box))
 
 
 def ellipse(cx, cy, rx, ry=None):
@@ -167,6 +229,11 @@ class Canvas:
             self.px = [[float(c) for c in colour] + [255.0] for _ in range(w * h)]
 
     def coverage(self, shape, i, j):
+        if isinstance(shape, _Box):
+            x0, y0, x1, y1 = shape[1]
+            nx = _samples_between(i, x0, x1)
+            ny = _samples_between(j, y0, y1)
+            return nx * ny / (SUPERSAMPLE * SUPERSAMPLE)
         inside = shape[0]
         n = 0
         for sy in range(SUPERSAMPLE):
@@ -207,6 +274,10 @@ class Canvas:
         return tuple(_byte(c * 255.0 / p[3]) for c in p[:3]) + (a,)
 
 
+def _samples_between(i, lo, hi):
+    return sum(1 for k in range(SUPERSAMPLE) if lo <= i + (k + 0.5) / SUPERSAMPLE <= hi)
+
+
 def _byte(v):
     return max(0, min(255, int(math.floor(v + 0.5))))
 
@@ -223,12 +294,12 @@ FACES = {
 }
 EDGE_LIGHT = (255, 255, 255)  # painted at low opacity: the bevel's highlight
 EDGE_DARK = (0, 0, 0)  # and its shadow
-CX, CY = FACE_W / 2, FACE_H / 2
 
 
-# Each glyph is a list of shapes in the glyph colour. Their straight edges fall
-# on whole pixels so they come out crisp; the face is 40 x 37, so its centre is
-# (20, 18.5) and a glyph of odd height centres on it.
+# Each glyph is a list of shapes in the glyph colour, given in the coordinates
+# of the 100 % face and carried onto the set's face by `k`. Their straight
+# edges fall on whole pixels so they come out crisp; the face is 40 x 37, so
+# its centre is (20, 18.5) and a glyph of odd height centres on it.
 
 
 def rounded_triangle(tip_x, base_x, top, bottom, r):
@@ -250,37 +321,40 @@ def rounded_triangle(tip_x, base_x, top, bottom, r):
     )
 
 
-def glyph_play():
+def glyph_play(k):
     # A triangle's centre of mass sits a third in from its base, its box
     # centre half-way: the base goes where the eye puts it between the two.
-    return [rounded_triangle(29.0, 15.0, 10.5, 26.5, 1.1)]
+    return [rounded_triangle(k.x(29.0), k.x(15.0), k.y(10.5), k.y(26.5), k.r(1.1))]
 
 
-def glyph_pause():
-    return [rect(14, 11, 18, 26, 0.8), rect(22, 11, 26, 26, 0.8)]
+def glyph_pause(k):
+    return [rect(k.x(14), k.y(11), k.x(18), k.y(26), k.r(0.8)),
+            rect(k.x(22), k.y(11), k.x(26), k.y(26), k.r(0.8))]
 
 
-def glyph_stop():
-    return [rect(13, 12, 27, 25, 1.8)]
+def glyph_stop(k):
+    return [rect(k.x(13), k.y(12), k.x(27), k.y(25), k.r(1.8))]
 
 
-def glyph_step_back():
-    return [rect(13, 12, 16, 25, 0.7), rounded_triangle(17.5, 27.0, 12, 25, 0.8)]
+def glyph_step_back(k):
+    return [rect(k.x(13), k.y(12), k.x(16), k.y(25), k.r(0.7)),
+            rounded_triangle(k.x(17.5), k.x(27.0), k.y(12), k.y(25), k.r(0.8))]
 
 
-def glyph_step_forward():
-    return [mirrored(shape, CX) for shape in glyph_step_back()]
+def glyph_step_forward(k):
+    return [mirrored(shape, k.face_w / 2) for shape in glyph_step_back(k)]
 
 
-def glyph_camera():
+def glyph_camera(k):
     # Body, the hump of the viewfinder, a lens ring knocked out of the body so
     # the face shows through it, and a small flash window.
-    body = rect(10, 14, 30, 26, 2.0)
-    hump = polygon([(15.2, 14.5), (16.8, 11.8), (23.2, 11.8), (24.8, 14.5)], radius=0.6)
-    hole = ellipse(20, 20.2, 4.6)
-    flash = rect(25.2, 15.6, 27.8, 17.2, 0.6)
+    body = rect(k.x(10), k.y(14), k.x(30), k.y(26), k.r(2.0))
+    hump = polygon([(k.x(15.2), k.y(14.5)), (k.x(16.8), k.y(11.8)), (k.x(23.2), k.y(11.8)),
+                    (k.x(24.8), k.y(14.5))], radius=k.r(0.6))
+    hole = ellipse(k.x(20), k.y(20.2), k.r(4.6))
+    flash = rect(k.x(25.2), k.y(15.6), k.x(27.8), k.y(17.2), k.r(0.6))
     shell = minus(minus(union(body, hump), hole), flash)
-    return [shell, ellipse(20, 20.2, 2.6)]
+    return [shell, ellipse(k.x(20), k.y(20.2), k.r(2.6))]
 
 
 GLYPHS = {
@@ -293,37 +367,39 @@ GLYPHS = {
 }
 
 
-def draw_face(glyph, state):
+def draw_face(glyph, state, k):
     look = FACES[state]
-    c = Canvas(FACE_W, FACE_H, look["top"])
-    c.fill(rect(0, 0, FACE_W, FACE_H), vertical(look["top"], look["bottom"], 0, FACE_H))
+    w, h = k.face_w, k.face_h
+    line = k.px(1)
+    c = Canvas(w, h, look["top"])
+    c.fill(rect(0, 0, w, h), vertical(look["top"], look["bottom"], 0, h))
     if state == "pressed":
         # Sunken: shadow along the top and left, no highlight.
-        c.fill(rect(0, 0, FACE_W, 2), EDGE_DARK, 0.35)
-        c.fill(rect(0, 0, 1, FACE_H), EDGE_DARK, 0.25)
+        c.fill(rect(0, 0, w, k.px(2)), EDGE_DARK, 0.35)
+        c.fill(rect(0, 0, line, h), EDGE_DARK, 0.25)
     else:
         # Raised: a highlight along the top and left, shadow along the right,
         # so neighbouring faces meet in an engraved line.
-        c.fill(rect(0, 0, FACE_W, 1), EDGE_LIGHT, 0.16)
-        c.fill(rect(0, 0, 1, FACE_H), EDGE_LIGHT, 0.08)
-        c.fill(rect(FACE_W - 1, 0, FACE_W, FACE_H), EDGE_DARK, 0.30)
-    c.fill(rect(0, FACE_H - 1, FACE_W, FACE_H), EDGE_DARK, 0.30)
+        c.fill(rect(0, 0, w, line), EDGE_LIGHT, 0.16)
+        c.fill(rect(0, 0, line, h), EDGE_LIGHT, 0.08)
+        c.fill(rect(w - line, 0, w, h), EDGE_DARK, 0.30)
+    c.fill(rect(0, h - line, w, h), EDGE_DARK, 0.30)
 
-    dx = dy = 1 if state == "pressed" else 0
-    for shape in GLYPHS[glyph]():
+    dx = dy = line if state == "pressed" else 0
+    for shape in GLYPHS[glyph](k):
         c.fill(moved(shape, dx, dy), look["glyph"])
     return c
 
 
-def face_strip(glyph):
-    faces = [draw_face(glyph, s) for s in ("normal", "hover", "pressed", "disabled")]
-    width = 4 * FACE_W + 3
+def face_strip(glyph, k):
+    faces = [draw_face(glyph, s, k) for s in ("normal", "hover", "pressed", "disabled")]
+    width = 4 * k.face_w + 3
     rows = []
-    for j in range(FACE_H):
+    for j in range(k.face_h):
         row = []
-        for k, face in enumerate(faces):
-            row.extend(face.rgb(i, j) for i in range(FACE_W))
-            if k < 3:
+        for n, face in enumerate(faces):
+            row.extend(face.rgb(i, j) for i in range(k.face_w))
+            if n < 3:
                 # Separators are never drawn; they carry the bar's colour.
                 row.append(tuple(_byte(v) for v in FACES["normal"]["bottom"]))
         assert len(row) == width
@@ -341,27 +417,27 @@ KNOB_TOP = (92, 98, 110)
 KNOB_BOTTOM = (52, 56, 64)
 
 
-def groove():
+def groove(k):
     """The caps and the track, as rows of RGB or None for transparent."""
-    w = 2 * CAP_W + 1
-    h = GROOVE_H
-    outer = union(ellipse(CAP_W, h / 2, CAP_W, h / 2), rect(CAP_W, 0, CAP_W + 1, h),
-                  ellipse(CAP_W + 1, h / 2, CAP_W, h / 2))
-    inner = union(ellipse(CAP_W, h / 2, CAP_W - 1, h / 2 - 1), rect(CAP_W, 1, CAP_W + 1, h - 1),
-                  ellipse(CAP_W + 1, h / 2, CAP_W - 1, h / 2 - 1))
+    cap, h, rim = k.cap_w, k.groove_h, k.px(1)
+    w = 2 * cap + 1
+    outer = union(ellipse(cap, h / 2, cap, h / 2), rect(cap, 0, cap + 1, h),
+                  ellipse(cap + 1, h / 2, cap, h / 2))
+    inner = union(ellipse(cap, h / 2, cap - rim, h / 2 - rim), rect(cap, rim, cap + 1, h - rim),
+                  ellipse(cap + 1, h / 2, cap - rim, h / 2 - rim))
     shape = Canvas(w, h)
     shape.fill(outer, (0, 0, 0))
     c = Canvas(w, h, CAP_BLEND)
     c.fill(outer, GROOVE_RIM)
-    c.fill(inner, vertical(GROOVE_FILL_TOP, GROOVE_FILL_BOTTOM, 1, h - 1))
+    c.fill(inner, vertical(GROOVE_FILL_TOP, GROOVE_FILL_BOTTOM, rim, h - rim))
     rows = []
     for j in range(h):
         row = []
         for i in range(w):
-            if CAP_W - 1 <= i <= CAP_W + 1:
+            if cap - 1 <= i <= cap + 1:
                 # The caps' inner columns are the track itself, so that the
                 # joins never show.
-                row.append(c.rgb(CAP_W, j))
+                row.append(c.rgb(cap, j))
                 continue
             a = shape.px[j * w + i][3] / 255.0
             if a < 0.25:
@@ -374,13 +450,31 @@ def groove():
     return rows
 
 
-def thumb():
-    c = Canvas(THUMB, THUMB)
-    r = THUMB / 2
-    c.fill(ellipse(r, r, r - 0.15), KNOB_RIM)
-    c.fill(ellipse(r, r, r - 1.15), vertical(KNOB_TOP, KNOB_BOTTOM, 1, THUMB - 1))
-    c.fill(ellipse(r, r - 1.3, 1.9, 1.3), (255, 255, 255), 0.18)
-    return [[c.rgba_straight(i, j) for i in range(THUMB)] for j in range(THUMB)]
+def thumb(k):
+    side = k.thumb
+    c = Canvas(side, side)
+    r = side / 2
+    rim = k.r(1)
+    c.fill(ellipse(r, r, r - k.r(0.15)), KNOB_RIM)
+    c.fill(ellipse(r, r, r - k.r(0.15) - rim), vertical(KNOB_TOP, KNOB_BOTTOM, rim, side - rim))
+    c.fill(ellipse(r, r - k.r(1.3), k.r(1.9), k.r(1.3)), (255, 255, 255), 0.18)
+    return [[c.rgba_straight(i, j) for i in range(side)] for j in range(side)]
+
+
+def draw_set(k):
+    """Every bitmap of one set: {file name: (kind, rows)}, and the pieces."""
+    strips = {name: face_strip(name, k) for name in STRIPS}
+    rows = groove(k)
+    caps = ([row[:k.cap_w] for row in rows], [row[k.cap_w + 1:] for row in rows])
+    track = [[row[k.cap_w]] for row in rows]
+    assert all(p is not None for row in track for p in row), "the track is opaque"
+    knob = thumb(k)
+    files = {name + ".bmp": bmp24(strip) for name, strip in strips.items()}
+    for name, part in (("cap_left.bmp", caps[0]), ("cap_right.bmp", caps[1])):
+        files[name] = bmp24([[(255, 255, 255) if p is None else p for p in row] for row in part])
+    files["track.bmp"] = bmp24(track)
+    files["thumb.bmp"] = bmp32_alpha(knob)
+    return files, (strips, caps, track, knob)
 
 
 # --- files ------------------------------------------------------------------------
@@ -426,178 +520,39 @@ def bmp32_alpha(rows):
     return head + info + bytes(data)
 
 
-def png(rows):
-    h = len(rows)
-    w = len(rows[0])
-    raw = bytearray()
-    for row in rows:
-        raw.append(0)
-        for p in row:
-            raw += bytes(p)
-
-    def chunk(kind, body):
-        return struct.pack(">I", len(body)) + kind + body + struct.pack(
-            ">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
-
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
-
-
 def write(path, data):
     with open(path, "wb") as f:
         f.write(data)
 
 
-# --- the preview ------------------------------------------------------------------
-
-
-class Sheet:
-    """An RGB picture to lay pieces out on."""
-
-    def __init__(self, w, h, colour):
-        self.w, self.h = w, h
-        self.rows = [[colour] * w for _ in range(h)]
-
-    def put(self, x, y, rgb):
-        if 0 <= x < self.w and 0 <= y < self.h:
-            self.rows[y][x] = rgb
-
-    def get(self, x, y):
-        return self.rows[y][x]
-
-    def box(self, x, y, w, h, colour):
-        for j in range(y, y + h):
-            for i in range(x, x + w):
-                self.put(i, j, colour)
-
-    def blit(self, x, y, rows, key=None):
-        for j, row in enumerate(rows):
-            for i, p in enumerate(row):
-                if p is not None and p != key:
-                    self.put(x + i, y + j, p)
-
-    def alpha_blend(self, x, y, rows):
-        # As AlphaBlend does with the thumb the slider has premultiplied.
-        for j, row in enumerate(rows):
-            for i, (r, g, b, a) in enumerate(row):
-                if not (0 <= x + i < self.w and 0 <= y + j < self.h):
-                    continue
-                d = self.get(x + i, y + j)
-                src = (r * a // 255, g * a // 255, b * a // 255)
-                self.put(x + i, y + j, tuple(
-                    min(255, s + dv * (255 - a) // 255) for s, dv in zip(src, d)))
-
-    def crop(self, x, y, w, h):
-        return [row[x:x + w] for row in self.rows[y:y + h]]
-
-    def scaled_into(self, other, x, y, rows, k):
-        for j, row in enumerate(rows):
-            for i, p in enumerate(row):
-                other.box(x + i * k, y + j * k, k, k, p)
-
-
-def faces_of(strip):
-    return [[row[k * (FACE_W + 1):k * (FACE_W + 1) + FACE_W] for row in strip] for k in range(4)]
-
-
-def draw_slider(sheet, x, y, width, fraction, caps, track, knob):
-    left, right = caps
-    sheet.blit(x, y, left, key=(255, 255, 255))
-    sheet.blit(x + width - CAP_W, y, right, key=(255, 255, 255))
-    for i in range(CAP_W, width - CAP_W):
-        for j in range(GROOVE_H):
-            sheet.put(x + i, y + j, track[j][0])
-    sheet.alpha_blend(x + int(fraction * (width - 12)) + 1, y + 1, knob)
-
-
-def draw_page(sheet, x, y, background, strips, caps, track, knob):
-    """The page as it lays its controls out, 346 pixels wide, plus every face."""
-    width = 346
-    sheet.box(x, y, width + 16, 380, background)
-    x += 8
-    y += 8
-    # The preview area (shortened) with a dark frame of video in it.
-    sheet.box(x, y, width, 60, (18, 20, 24))
-    draw_slider(sheet, x, y + 60, width, 0.38, caps, track, knob)
-    order = ["step_back", "stop", "play", "step_forward", "store"]
-    left = x + (width - 200) // 2
-    for n, name in enumerate(order):
-        sheet.blit(left + 40 * n, y + 79, faces_of(strips[name])[0])
-    # Every face of every strip: normal, hover, pressed, disabled.
-    names = ["step_back", "stop", "play", "pause", "step_forward", "store"]
-    for n, name in enumerate(names):
-        for k, face in enumerate(faces_of(strips[name])):
-            sheet.blit(x + 4 + 56 * n, y + 132 + 44 * k, face)
-    # Sliders at the start and the end, and a short one.
-    draw_slider(sheet, x, y + 316, width, 0.0, caps, track, knob)
-    draw_slider(sheet, x, y + 336, width, 1.0, caps, track, knob)
-    draw_slider(sheet, x, y + 356, 40, 0.5, caps, track, knob)
-
-
-def preview(folder, strips, caps, track, knob):
-    os.makedirs(folder, exist_ok=True)
-    backgrounds = [PAGE_WHITE, PAGE_GREY, PAGE_WINE]
-    panel_w = 346 + 16
-    zoom_h = 3 * (37 + 12 + 12 + 8)
-    sheet = Sheet(3 * panel_w + 4 * 8, 8 + 380 + 8 + 2 * (zoom_h + 8) + 8, (96, 96, 96))
-    for n, bg in enumerate(backgrounds):
-        draw_page(sheet, 8 + n * (panel_w + 8), 8, bg, strips, caps, track, knob)
-    # 300 %: the button row and the ends of the slider, on white and on grey.
-    for n, bg in enumerate((PAGE_WHITE, PAGE_GREY)):
-        page = Sheet(360, 37 + 12 + 12 + 8, bg)
-        # The row in mixed states: normal, hover, pressed, disabled, hover.
-        order = ["step_back", "stop", "play", "step_forward", "store"]
-        for m, name in enumerate(order):
-            page.blit(40 * m, 0, faces_of(strips[name])[(0, 1, 2, 3, 1)[m]])
-        draw_slider(page, 210, 4, 140, 0.0, caps, track, knob)
-        draw_slider(page, 210, 22, 140, 1.0, caps, track, knob)
-        draw_slider(page, 0, 37 + 8, 346, 0.5, caps, track, knob)
-        y = 8 + 380 + 8 + n * (zoom_h + 8)
-        sheet.box(8, y, 3 * 360, zoom_h, bg)
-        sheet.scaled_into(sheet, 8, y, page.rows, 3)
-    write(os.path.join(folder, "contact-sheet.png"), png(sheet.rows))
-    for n, bg in enumerate(backgrounds):
-        x = 8 + n * (panel_w + 8)
-        zoom = Sheet(panel_w * 3, 380 * 3, bg)
-        zoom.scaled_into(zoom, 0, 0, sheet.crop(x, 8, panel_w, 380), 3)
-        write(os.path.join(folder, "page-%d-300.png" % n), png(zoom.rows))
-    # 800 %: both ends of the slider and one face on each background.
-    ends = Sheet(83 * 8 + 16, 3 * (14 * 8 + 8) + 8, (96, 96, 96))
-    for n, bg in enumerate(backgrounds):
-        piece = Sheet(83, 14, bg)
-        draw_slider(piece, 1, 1, 40, 0.0, caps, track, knob)
-        draw_slider(piece, 42, 1, 40, 1.0, caps, track, knob)
-        ends.scaled_into(ends, 8, 8 + n * (14 * 8 + 8), piece.rows, 8)
-    write(os.path.join(folder, "slider-ends-800.png"), png(ends.rows))
-    names = ["step_back", "stop", "play", "pause", "step_forward", "store"]
-    faces = Sheet(6 * (40 * 6 + 8) + 8, 2 * (37 * 6 + 8) + 8, (96, 96, 96))
-    for n, name in enumerate(names):
-        for k in (0, 2):
-            faces.scaled_into(faces, 8 + n * 248, 8 + (k // 2) * 230, faces_of(strips[name])[k], 6)
-    write(os.path.join(folder, "faces-600.png"), png(faces.rows))
-
-
 def main(argv):
-    folder = argv[1] if len(argv) > 1 else os.path.join(HERE, "..", "..", "build", "art-preview")
-    strips = {}
-    for name, file in (("play", "play.bmp"), ("pause", "pause.bmp"), ("stop", "stop.bmp"),
-                       ("step_back", "step_back.bmp"), ("step_forward", "step_forward.bmp"),
-                       ("store", "store.bmp")):
-        strips[name] = face_strip(name)
-        write(os.path.join(HERE, file), bmp24(strips[name]))
-    rows = groove()
-    caps = ([row[:CAP_W] for row in rows], [row[CAP_W + 1:] for row in rows])
-    track = [[row[CAP_W]] for row in rows]
-    assert all(p is not None for row in track for p in row), "the track is opaque"
-    for name, part in (("cap_left.bmp", caps[0]), ("cap_right.bmp", caps[1])):
-        write(os.path.join(HERE, name),
-              bmp24([[(255, 255, 255) if p is None else p for p in row] for row in part]))
-    write(os.path.join(HERE, "track.bmp"), bmp24(track))
-    knob = thumb()
-    write(os.path.join(HERE, "thumb.bmp"), bmp32_alpha(knob))
-    preview(os.path.normpath(folder), strips, caps, track, knob)
-    print("bitmaps in %s, preview in %s" % (HERE, os.path.normpath(folder)))
+    check = "--check" in argv[1:]
+    differ = []
+    for percent in SCALES:
+        files, _ = draw_set(Scale(percent))
+        folder = folder_of(percent)
+        for name, data in sorted(files.items()):
+            path = os.path.join(folder, name)
+            if check:
+                try:
+                    with open(path, "rb") as f:
+                        same = f.read() == data
+                except OSError:
+                    same = False
+                if not same:
+                    differ.append(os.path.relpath(path, HERE))
+            else:
+                os.makedirs(folder, exist_ok=True)
+                write(path, data)
+    if check:
+        if differ:
+            print("not what make-bitmaps.py draws: " + " ".join(differ))
+            return 1
+        print("every bitmap is what make-bitmaps.py draws (%d scalings)" % len(SCALES))
+        return 0
+    print("bitmaps in %s and its folders %s" % (HERE, ", ".join(str(p) for p in SCALES[1:])))
+    return 0
 
 
 if __name__ == "__main__":
-    main(sys.argv)
+    sys.exit(main(sys.argv))

@@ -76,19 +76,55 @@ void PremultiplyAlpha(std::uint8_t* bgra, std::size_t pixelCount)
     }
 }
 
-std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range)
+int ArtScaleFor(int percent)
 {
-    const std::int64_t travel = std::int64_t{clientWidth} - kSliderThumbTravelInset;
+    for (const int scale : kArtScales) {
+        if (scale >= percent) {
+            return scale;
+        }
+    }
+    return kArtScales.back();
+}
+
+int ArtResourceId(int resourceId, int artScale)
+{
+    for (std::size_t step = 0; step < kArtScales.size(); ++step) {
+        if (kArtScales[step] == artScale) {
+            return resourceId + 1000 * static_cast<int>(step);
+        }
+    }
+    return resourceId;
+}
+
+SliderMetrics SliderMetricsAt(const winui::DpiScale& scale)
+{
+    const SliderMetrics base;
+    SliderMetrics scaled;
+    scaled.grooveHeight = scale(base.grooveHeight);
+    scaled.capWidth = scale(base.capWidth);
+    scaled.thumbSide = scale(base.thumbSide);
+    scaled.thumbMargin = scale(base.thumbMargin);
+    // The thumb keeps its margin at the right end of the travel too.
+    scaled.travelInset = scaled.thumbSide + 2 * scaled.thumbMargin;
+    scaled.edge = scale(base.edge);
+    return scaled;
+}
+
+std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range,
+                              const SliderMetrics& metrics)
+{
+    const std::int64_t travel = std::int64_t{clientWidth} - metrics.travelInset;
     // A slider too narrow to have a groove, or a clip with no length yet,
     // seeks to the start rather than dividing by nothing.
     if (travel <= 0 || range <= 0) {
         return 0;
     }
-    std::int64_t clamped = x < kSliderEdge ? kSliderEdge : x;
-    if (clamped > clientWidth - kSliderEdge) {
-        clamped = clientWidth - kSliderEdge;
+    const int edge = metrics.edge;
+    std::int64_t clamped = x < edge ? edge : x;
+    if (clamped > clientWidth - edge) {
+        clamped = clientWidth - edge;
     }
-    const std::int64_t n = clamped - kSliderEdge; // 0 .. travel + 2
+    const std::int64_t n = clamped - edge; // 0 .. travel + inset - 2 x edge
 
     // (n x range) / travel without forming the product, which could pass
     // 64 bits: n x (range / travel) + n x (range % travel) / travel is the
@@ -102,23 +138,25 @@ std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range)
     return n * whole + tail;
 }
 
-int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth)
+int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth,
+                    const SliderMetrics& metrics)
 {
-    const int travel = clientWidth - kSliderThumbTravelInset;
+    const int travel = clientWidth - metrics.travelInset;
+    const int margin = metrics.thumbMargin;
     if (travel <= 0 || range <= 0) {
-        return 1;
+        return margin;
     }
     const double step = static_cast<double>(range) / travel;
     const double x = std::trunc(static_cast<double>(position) / step);
     // A click right of the end seeks a little past the range, and a position
     // from the graph may lie outside it: the thumb stays within the groove.
     if (!(x > 0)) {
-        return 1;
+        return margin;
     }
     if (x >= travel) {
-        return travel + 1;
+        return travel + margin;
     }
-    return static_cast<int>(x) + 1;
+    return static_cast<int>(x) + margin;
 }
 
 } // namespace kadrix::tabliq

@@ -5,6 +5,8 @@
 // they return.
 #pragma once
 
+#include "winui/core/dpi.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -55,15 +57,41 @@ Face ChooseFace(const ButtonLook& look);
 // colour byte of a BGRA pixel becomes c x a / 255, truncated.
 void PremultiplyAlpha(std::uint8_t* bgra, std::size_t pixelCount);
 
-// The slider's groove: the thumb travels over clientWidth - 12 pixels, and a
-// click maps between 5 pixels from either end.
-inline constexpr int kSliderEdge = 5;
-inline constexpr int kSliderThumbTravelInset = 12;
+// The artwork comes in four sets, drawn for 100, 125, 150 and 200 % of the
+// display's scaling. A page takes the set nearest at or above its own
+// scaling (and stretches it down to fit); past 200 % it stretches the 200 %
+// set up.
+inline constexpr std::array<int, 4> kArtScales = {100, 125, 150, 200};
+int ArtScaleFor(int percent);
+// The resource of a bitmap in a set: the 100 % set has the identifiers the
+// page's resources name, each larger set the same ones plus 1000 per step.
+int ArtResourceId(int resourceId, int artScale);
+
+// The slider's lengths at one scaling. At 100 %: a groove 12 pixels high of
+// two 4-pixel caps and the track between them; a 10-pixel thumb drawn 1 pixel
+// in from the top and from either end of its travel, which is the client
+// width less 12; a click maps between 5 pixels from either end.
+struct SliderMetrics
+{
+    int grooveHeight = 12;
+    int capWidth = 4;
+    int thumbSide = 10;
+    int thumbMargin = 1;
+    int travelInset = 12;
+    int edge = 5;
+};
+SliderMetrics SliderMetricsAt(const winui::DpiScale& scale);
+
+// Kept for the lengths at 100 %.
+inline constexpr int kSliderEdge = SliderMetrics{}.edge;
+inline constexpr int kSliderThumbTravelInset = SliderMetrics{}.travelInset;
 
 // The clip position for a click at x on a slider of the given client width.
-std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range);
+std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range,
+                              const SliderMetrics& metrics = {});
 
 // The x at which the thumb's left edge is drawn for a position.
-int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth);
+int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth,
+                    const SliderMetrics& metrics = {});
 
 } // namespace kadrix::tabliq

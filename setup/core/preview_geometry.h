@@ -1,4 +1,5 @@
-// The appearance preview's layout: a 128 x 128 tile drawn from a 150 x 113
+// The appearance preview's layout: a 128 x 128 tile (at 96 DPI; as many
+// pixels more as the display's scaling asks for) drawn from a 150 x 113
 // sample picture, on the plan of the handler's tiles but with sizes and
 // constants of its own (a shorter letterbox picture, a shallower gloss).
 #pragma once
@@ -25,7 +26,8 @@ struct PreviewLayout
     std::optional<GlossWedge> wedge;
 };
 
-PreviewLayout LayoutPreview(PreviewMode mode, bool glossy);
+// The layout of a preview `size` pixels square: that of 128 pixels, scaled.
+PreviewLayout LayoutPreview(PreviewMode mode, bool glossy, int size = kPreviewSize);
 
 // The sample picture (1 to 5) for a track bar position in percent.
 int PreviewIndexForPercent(int percent);

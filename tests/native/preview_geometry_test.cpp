@@ -54,4 +54,18 @@ TEST(PreviewGeometry, GlossWedges)
                   {{{0.5f, 0.5f}, {0.5f, 76.3f}, {127.5f, 9.74f}, {127.5f, 0.5f}}});
 }
 
+TEST(PreviewGeometry, AScaledPreviewIsTheSameLayoutScaled)
+{
+    // 192 pixels: the preview of 128 at 150 %.
+    const PreviewLayout small = LayoutPreview(PreviewMode::Letterbox, true);
+    const PreviewLayout large = LayoutPreview(PreviewMode::Letterbox, true, 192);
+    ASSERT_TRUE(large.band && large.wedge);
+    EXPECT_FLOAT_EQ(large.band->y, small.band->y * 1.5f);
+    EXPECT_FLOAT_EQ(large.picture.x, 3);
+    EXPECT_FLOAT_EQ(large.picture.y, small.picture.y * 1.5f);
+    EXPECT_FLOAT_EQ(large.picture.width, 186);
+    EXPECT_FLOAT_EQ(large.picture.height, small.picture.height * 1.5f);
+    EXPECT_NEAR((*large.wedge)[1].y, (*small.wedge)[1].y * 1.5f, 0.5f); // half a pixel in, not scaled
+}
+
 } // namespace

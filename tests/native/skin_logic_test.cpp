@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
+#include <string>
 
 using namespace kadrix::tabliq;
 
@@ -178,6 +180,92 @@ TEST(SliderThumbLeft, DegenerateSlidersDrawAtTheLeftEnd)
     EXPECT_EQ(SliderThumbLeft(500, kRange, 0), 1);
     const std::int64_t max = std::numeric_limits<std::int64_t>::max();
     EXPECT_EQ(SliderThumbLeft(max, 1, 300), 289);
+}
+
+TEST(DisplayScaling, LengthsScaleAsMulDivRoundsThem)
+{
+    using kadrix::winui::ScaleToDpi;
+    struct Case
+    {
+        int value, dpi, scaled;
+    } cases[] = {
+        {40, 96, 40},  {201, 96, 201}, {37, 120, 46}, {37, 144, 56}, // 55.5 rounds up
+        {1, 144, 2},   {5, 120, 6},    {10, 120, 13}, {37, 192, 74},
+        {-4, 120, -5}, {-1, 144, -2},  // half away from zero, as MulDiv
+        {12, 0, 12},                   // no DPI (a window that is gone) counts as 96
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ScaleToDpi(c.value, c.dpi), c.scaled) << c.value << " at " << c.dpi;
+    }
+    EXPECT_EQ(kadrix::winui::DpiScale(168).percent(), 175);
+}
+
+TEST(Artwork, EachScalingTakesTheSetAtOrAboveIt)
+{
+    const std::pair<int, int> choices[] = {{100, 100}, {101, 125}, {125, 125}, {150, 150},
+                                           {175, 200}, {200, 200}, {300, 200}, {50, 100}};
+    for (const auto& [percent, set] : choices) {
+        EXPECT_EQ(ArtScaleFor(percent), set) << percent;
+    }
+    EXPECT_EQ(ArtResourceId(207, 100), 207);
+    EXPECT_EQ(ArtResourceId(207, 125), 1207);
+    EXPECT_EQ(ArtResourceId(217, 200), 3217);
+    EXPECT_EQ(ArtResourceId(207, 175), 207); // no such set: the resource itself
+}
+
+TEST(SliderMetrics, TheScaledSliderMapsAndDrawsAtItsScaledLengths)
+{
+    const SliderMetrics at96 = SliderMetricsAt(kadrix::winui::DpiScale(96));
+    EXPECT_EQ(at96.travelInset, kSliderThumbTravelInset);
+    EXPECT_EQ(at96.edge, kSliderEdge);
+    // 150 %: a 15-pixel thumb 2 pixels in, travelling over the width less 19.
+    const SliderMetrics m = SliderMetricsAt(kadrix::winui::DpiScale(144));
+    EXPECT_EQ(m.grooveHeight, 18);
+    EXPECT_EQ(m.capWidth, 6);
+    EXPECT_EQ(m.thumbSide, 15);
+    EXPECT_EQ(m.thumbMargin, 2);
+    EXPECT_EQ(m.travelInset, 19);
+    EXPECT_EQ(m.edge, 8);
+    const int width = 450;
+    const int middle = m.edge + (width - m.travelInset) / 2;
+    EXPECT_NEAR(SliderPositionAt(middle, width, kRange, m), kRange / 2, kRange / 400);
+    EXPECT_EQ(SliderPositionAt(0, width, kRange, m), 0);
+    EXPECT_EQ(SliderThumbLeft(0, kRange, width, m), 2);
+    // At the end the thumb's right edge keeps its margin from the slider's.
+    EXPECT_EQ(SliderThumbLeft(kRange, kRange, width, m) + m.thumbSide + m.thumbMargin, width);
+}
+
+// The committed strips of every set, as the buttons cut them: four faces and
+// three separators of the scaled face size.
+TEST(Artwork, EveryStripOfEverySetCutsIntoItsScaledFaces)
+{
+    for (const int set : kArtScales) {
+        const kadrix::winui::DpiScale scale(set * 96 / 100);
+        const std::string folder = std::string(KADRIX_SOURCE_DIR "/property_sheet/art/") +
+                                   (set == 100 ? "" : std::to_string(set) + "/");
+        for (const char* name :
+             {"play", "pause", "stop", "step_back", "step_forward", "store"}) {
+            const std::string path = folder + name + ".bmp";
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            ASSERT_NE(file, nullptr) << path;
+            std::vector<std::uint8_t> bmp(1 << 20);
+            bmp.resize(std::fread(bmp.data(), 1, bmp.size(), file));
+            std::fclose(file);
+            ASSERT_GT(bmp.size(), 54u) << path;
+            const auto field = [&](std::size_t at) {
+                return int(bmp[at] | bmp[at + 1] << 8 | bmp[at + 2] << 16 | bmp[at + 3] << 24);
+            };
+            const int width = field(18), height = field(22), offset = field(10);
+            EXPECT_EQ(width, 4 * scale(40) + 3) << path;
+            EXPECT_EQ(height, scale(37)) << path;
+            const int stride = (width * 3 + 3) & ~3;
+            ASSERT_EQ(bmp.size(), std::size_t(offset) + std::size_t(stride) * height) << path;
+            const auto cut = CutFaceStrip(bmp.data() + offset, bmp.size() - offset, width,
+                                          height, stride, 24);
+            ASSERT_TRUE(cut) << path;
+            EXPECT_EQ(cut->width, scale(40)) << path;
+        }
+    }
 }
 
 } // namespace

@@ -7,10 +7,13 @@
 #include "engine/core/stream_names.h"
 #include "engine/preview_player.h"
 #include "engine/user_message.h"
+#include "property_sheet/core/skin_logic.h"
 #include "property_sheet/resource.h"
 #include "property_sheet/tabliq_app.h"
 #include "property_sheet/ui_prop_page.h"
 #include "support/clips.h"
+#include "support/display_scaling.h"
+#include "winui/dpi.h"
 #include "winui/property_page.h"
 
 #include <gtest/gtest.h>
@@ -312,6 +315,83 @@ TEST_F(ThumbnailPage, AClipThatCantBeShownLeavesTheErrorAndNoControl)
     while (kadrix::LivePreviewPlayers() > 0 && ::GetTickCount64() < give)
         Pump(50);
     EXPECT_EQ(kadrix::LivePreviewPlayers(), 0);
+}
+
+// At the DPI the process was started at (96 in the run of the whole suite;
+// 120, 144 and 192 in the runs below): preview, slider and buttons all on the
+// page, overlapping nowhere, at their scaled sizes and drawn from the
+// artwork of the scaling.
+TEST_F(ThumbnailPage, LaysItselfOutAtItsDisplayScaling)
+{
+    const int dpi = RequestedDpi();
+    const kadrix::winui::DpiScale scale(dpi);
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    ASSERT_EQ(kadrix::winui::WindowDpi(page_->hwnd()), dpi);
+    Pump(650);
+
+    RECT page{};
+    ::GetClientRect(page_->hwnd(), &page);
+    const RECT preview = RectInPage(IDC_PREVIEW);
+    const RECT slider = RectInPage(IDC_SLIDER);
+    EXPECT_EQ(slider.left, preview.left);
+    EXPECT_EQ(slider.right, preview.right);
+    EXPECT_EQ(slider.bottom - slider.top, scale(12));
+    EXPECT_GE(slider.top, preview.bottom) << "the slider covers the preview";
+    const int row[] = {IDC_STEP_BACK, IDC_STOP, IDC_PLAY, IDC_STEP_FORWARD, IDC_STORE};
+    const int width = scale(40);
+    const int left = preview.left + (preview.right - preview.left - 5 * width) / 2;
+    std::vector<RECT> shown = {preview, slider};
+    for (int i = 0; i < 5; ++i) {
+        const RECT button = RectInPage(row[i]);
+        EXPECT_EQ(button.left, left + width * i) << row[i];
+        EXPECT_EQ(button.right - button.left, width) << row[i];
+        EXPECT_EQ(button.bottom - button.top, scale(37)) << row[i];
+        EXPECT_GE(button.top, slider.bottom) << row[i] << " covers the slider";
+        shown.push_back(button);
+    }
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        RECT within{};
+        EXPECT_TRUE(::IntersectRect(&within, &shown[i], &page) && ::EqualRect(&within, &shown[i]))
+            << "control " << i << " leaves the page";
+        for (std::size_t j = i + 1; j < shown.size(); ++j)
+            EXPECT_FALSE(::IntersectRect(&within, &shown[i], &shown[j]))
+                << "controls " << i << " and " << j << " overlap";
+    }
+
+    // The play button shows the normal face of its scaling's strip, unstretched.
+    const int artScale = kadrix::tabliq::ArtScaleFor(scale.percent());
+    const kadrix::unique_hbitmap strip(::LoadBitmapW(
+        ::GetModuleHandleW(nullptr),
+        MAKEINTRESOURCEW(kadrix::tabliq::ArtResourceId(IDB_PLAY, artScale))));
+    const Picture face = PictureFromBitmap(strip.get());
+    const Picture drawn = PictureFromBitmap(kadrix::CaptureClientArea(Control(IDC_PLAY)).get());
+    ASSERT_EQ(face.width, 4 * width + 3) << "the strip of the scaling";
+    ASSERT_EQ(drawn.width, width);
+    int differing = 0;
+    for (int y = 0; y < drawn.height; ++y)
+        for (int x = 0; x < drawn.width; ++x)
+            differing += (drawn.pixels[y * drawn.width + x] & 0xFFFFFF) !=
+                         (face.pixels[y * face.width + x] & 0xFFFFFF);
+    EXPECT_EQ(differing, 0) << "pixels of the play button that are not its face";
+
+    // The middle of the slider's scaled travel is the middle of the clip.
+    const kadrix::tabliq::SliderMetrics metrics = page_->Slider().Metrics();
+    const int middle = metrics.edge + (slider.right - slider.left - metrics.travelInset) / 2;
+    Click(IDC_SLIDER, middle, scale(6));
+    const kadrix::ReferenceTime duration = page_->Preview()->GetDuration();
+    EXPECT_NEAR(Position(), duration / 2, duration / 50);
+    if (dpi == 144)
+        Screenshot(L"tabliq-opened-150.png");
+}
+
+TEST(ThumbnailPageScalings, AtEveryDisplayScalingThePageLaysItselfOut)
+{
+    for (const int dpi : {120, 144, 192}) {
+        const ScaledRun run =
+            RunAtDisplayScaling(dpi, L"ThumbnailPage.LaysItselfOutAtItsDisplayScaling");
+        EXPECT_TRUE(run.passed) << "at " << dpi << " DPI:\n" << run.output;
+    }
 }
 
 } // namespace
