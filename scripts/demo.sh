@@ -113,6 +113,25 @@ printf 'This is no video.\r\n' >"$clips/notavideo.avi"
 props error.png --close-after 2500 "$(winpath "$clips/notavideo.avi")"
 rm -f "$clips/notavideo.avi"
 
+# At 150 % display scaling, as most laptops come: the tab and the setup window.
+echo "== at 150 % display scaling: the Kadrix tab and the setup window"
+wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
+props opened-150.png --close-after 2500 "$testcard"
+wine_run "$root/build/x64/setup/Zelkon.exe" &
+zelkon=$!
+window=
+for _ in $(seq 1 100); do
+    window=$(DISPLAY=$(cat "$state/display") xwininfo -root -tree 2>/dev/null |
+        awk '/"Kadrix Vuvu setup"/ { print $1; exit }')
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+sleep 1.5 # its first paint
+[ -n "$window" ] && DISPLAY=$(cat "$state/display") import -window "$window" "$demo/setup-150.png"
+kill "$zelkon" 2>/dev/null || true
+wait "$zelkon" 2>/dev/null || true
+wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+
 echo "== x64 tile of testcard.mp4 again: the frame picked on the tab"
 settings Letterbox=1 BlackBkg=0 WindowBkg=0 Glossy=0 TimeShift=1 Percent=40 Override=0
 wine_run "$root/build/x64/tools/kadrix-thumb.exe" --size 256 "$testcard" \
@@ -133,4 +152,5 @@ rm -f "$demo"/row-*.png
 echo
 echo "Tiles:         $tiles/x64, $tiles/older, $tiles/picked"
 echo "Contact sheet: $sheet"
-echo "Kadrix tab:    $shots/opened.png, playing.png, picked.png, error.png"
+echo "Kadrix tab:    $shots/opened.png, playing.png, picked.png, error.png, opened-150.png"
+echo "Setup window:  $demo/setup-150.png (at 150 % display scaling)"
