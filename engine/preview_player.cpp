@@ -39,9 +39,13 @@ struct PreviewPlayer::Shared
     std::atomic<bool> stop{false};
     // The call: written by the caller before `wake`, its result by the
     // thread before `answered`.
+    std::atomic<bool> called{false};
     Op op = Op::Duration;
     LONGLONG argument = 0;
     std::atomic<LONGLONG> result{0};
+    // The latest seek asked for without waiting; taken before a call.
+    std::atomic<bool> seekAsked{false};
+    std::atomic<LONGLONG> seekTo{0};
     std::atomic<int> references{2};
 
     void Release()
@@ -54,6 +58,8 @@ struct PreviewPlayer::Shared
 namespace {
 
 std::atomic<long> g_livePlayers{0};
+std::atomic<DWORD> g_delayBeforeOpen{0};
+std::atomic<DWORD> g_delayBeforeCall{0};
 
 using Op = PreviewPlayer::Op;
 
@@ -87,6 +93,8 @@ LONGLONG Perform(CVideoCapture& capture, const PreviewPlayer::Shared& shared)
 void Play(PreviewPlayer::Shared& shared)
 {
     CVideoCapture capture(shared.host, 1);
+    if (const DWORD delay = g_delayBeforeOpen)
+        ::Sleep(delay);
     if (!shared.stop)
         shared.state = GuardHResult([&] {
             const HRESULT worth = CheckBeforeGraph(shared.path.c_str());
@@ -98,6 +106,14 @@ void Play(PreviewPlayer::Shared& shared)
         if (woken == WAIT_OBJECT_0) {
             if (shared.stop)
                 break;
+            if (const DWORD delay = g_delayBeforeCall)
+                ::Sleep(delay);
+            // A seek asked for meanwhile comes first: a call made after it
+            // sees its position.
+            if (shared.seekAsked.exchange(false))
+                (void)GuardHResult([&] { return capture.SetPosition(shared.seekTo); });
+            if (!shared.called.exchange(false))
+                continue;
             LONGLONG result = E_UNEXPECTED;
             (void)GuardHResult([&] {
                 result = Perform(capture, shared);
@@ -140,6 +156,12 @@ DWORD WINAPI PlayerThread(void* parameter)
 long LivePreviewPlayers()
 {
     return g_livePlayers.load();
+}
+
+void DelayPreviewPlayersForTests(DWORD beforeOpenMs, DWORD beforeEachCallMs)
+{
+    g_delayBeforeOpen = beforeOpenMs;
+    g_delayBeforeCall = beforeEachCallMs;
 }
 
 std::unique_ptr<PreviewPlayer> PreviewPlayer::Open(HWND hostWindow, const wchar_t* path)
@@ -209,6 +231,7 @@ LONGLONG PreviewPlayer::Call(Op op, LONGLONG argument, LONGLONG failed)
         return failed;
     shared_->op = op;
     shared_->argument = argument;
+    shared_->called = true;
     ::SetEvent(shared_->wake.get());
     if (!WaitAnsweringSentMessages(shared_->answered.get(), kPreviewCallWaitMs)) {
         // A graph that holds its thread now will hold the next call too.
@@ -231,6 +254,15 @@ ReferenceTime PreviewPlayer::GetPosition()
 HRESULT PreviewPlayer::SetPosition(ReferenceTime position)
 {
     return static_cast<HRESULT>(Call(Op::SetPosition, position, E_ABORT));
+}
+
+void PreviewPlayer::RequestPosition(ReferenceTime position)
+{
+    if (shared_->state != S_OK)
+        return;
+    shared_->seekTo = position;
+    shared_->seekAsked = true;
+    ::SetEvent(shared_->wake.get());
 }
 
 HRESULT PreviewPlayer::StopAndRewind()

@@ -24,6 +24,11 @@ inline constexpr DWORD kPreviewCloseWaitMs = 2000;
 // live, the module that runs them must stay loaded.
 long LivePreviewPlayers();
 
+// For tests: every player thread waits this long before it opens its clip
+// and before each call it answers (0, the default: no wait), as a slow share
+// or a file with sparse keyframes makes it.
+void DelayPreviewPlayersForTests(DWORD beforeOpenMs, DWORD beforeEachCallMs);
+
 class PreviewPlayer
 {
 public:
@@ -49,6 +54,11 @@ public:
     ReferenceTime GetDuration();
     ReferenceTime GetPosition();
     HRESULT SetPosition(ReferenceTime position);
+    // Asks for a seek and returns at once: the player's thread seeks to the
+    // latest position asked for, so a slider dragged over a slow clip costs
+    // its caller nothing per move. A seek that stalls the player shows in
+    // State() and in the next call.
+    void RequestPosition(ReferenceTime position);
     HRESULT StopAndRewind();
     HRESULT Play();
     HRESULT Pause();

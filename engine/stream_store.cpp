@@ -50,10 +50,14 @@ bool EncodeFrame(HBITMAP bitmap, std::vector<std::uint8_t>* jpeg)
     return kadrix::EncodeJpeg(rows, jpeg);
 }
 
-// A refusal for lack of access, as the caller wants to tell it apart.
+// A refusal for lack of access, as the caller wants to tell it apart: a
+// stream another program holds (a sharing or lock violation) is one too,
+// since the user sees the same thing, a frame that can't be kept.
 HRESULT FromWriteError(DWORD error)
 {
-    return error == ERROR_ACCESS_DENIED ? E_ACCESSDENIED : HRESULT_FROM_WIN32(error);
+    const bool refused = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                         error == ERROR_LOCK_VIOLATION;
+    return refused ? E_ACCESSDENIED : HRESULT_FROM_WIN32(error);
 }
 
 } // namespace
@@ -82,6 +86,27 @@ bool IsRemoteData(const wchar_t* path)
     const DWORD attributes = path ? ::GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess)) != 0;
+}
+
+StreamRoom RoomForUserStream(const wchar_t* path)
+{
+    const DWORD attributes = path ? ::GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return StreamRoom::ReadOnly;
+    // The volume's root, for a drive letter or a share alike.
+    wchar_t full[MAX_PATH];
+    wchar_t root[MAX_PATH];
+    DWORD flags = 0;
+    wchar_t system[32] = {};
+    if (!path || !::GetFullPathNameW(path, MAX_PATH, full, nullptr) ||
+        !::GetVolumePathNameW(full, root, MAX_PATH) ||
+        !::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, system, 32))
+        return StreamRoom::Kept; // unknown: the write itself will tell
+    // NTFS always keeps named streams, also where a layer in between does not
+    // say so; FAT, exFAT and shares without them do say so.
+    if ((flags & FILE_NAMED_STREAMS) || ::lstrcmpiW(system, L"NTFS") == 0)
+        return StreamRoom::Kept;
+    return StreamRoom::NoNamedStreams;
 }
 
 } // namespace kadrix

@@ -13,8 +13,9 @@
 void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
 
 // The same write, telling the caller instead of the user: S_OK when the JPEG
-// was written, E_ACCESSDENIED when the system refused it for lack of access,
-// another failure otherwise. Nothing is shown.
+// was written, E_ACCESSDENIED when the system refused it for lack of access
+// or because another program holds the stream, another failure otherwise.
+// Nothing is shown.
 HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
 
 namespace kadrix {
@@ -30,6 +31,17 @@ unique_file HoldClip(const wchar_t* path);
 // placeholder): reading it would fetch the whole video. Such clips are
 // served from the streams they have and never captured.
 bool IsRemoteData(const wchar_t* path);
+
+// Whether a frame the user picks can be kept in the clip: not when its volume
+// has no named streams (FAT32 and exFAT sticks, some shares) or the file is
+// read-only.
+enum class StreamRoom
+{
+    Kept,
+    NoNamedStreams,
+    ReadOnly,
+};
+StreamRoom RoomForUserStream(const wchar_t* path);
 
 } // namespace kadrix
 

@@ -4,14 +4,64 @@
 #include "property_sheet/mem_dc.h"
 #include "winui/common_controls.h"
 #include "winui/dpi.h"
+#include "winui/high_contrast.h"
 #include "winui/library_application.h"
 
 #include <windowsx.h>
 
 #include <memory>
 #include <new>
+#include <vector>
 
 using kadrix::tabliq::Face;
+
+namespace {
+
+COLORREF SwapRedBlue(COLORREF colour)
+{
+    return RGB(GetBValue(colour), GetGValue(colour), GetRValue(colour));
+}
+
+// The face in the system colours, for high contrast: the normal face's glyph
+// in the text colour of the state (grey text when disabled, highlight text
+// when held or hovered) on the state's background, framed in the text colour.
+void DrawHighContrast(HDC target, HBITMAP normalFace, const RECT& area, Face face)
+{
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    const bool lit = face == Face::Pressed || face == Face::Hover;
+    const COLORREF background = ::GetSysColor(lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+    const COLORREF glyph = ::GetSysColor(face == Face::Disabled ? COLOR_GRAYTEXT
+                                         : lit                  ? COLOR_HIGHLIGHTTEXT
+                                                                : COLOR_BTNTEXT);
+    BITMAP size{};
+    if (!normalFace || !::GetObjectW(normalFace, sizeof size, &size))
+        return;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.bmWidth;
+    info.bmiHeader.biHeight = -size.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
+    const kadrix::window_dc screen(nullptr);
+    if (::GetDIBits(screen.get(), normalFace, 0, static_cast<UINT>(size.bmHeight), pixels.data(),
+                    &info, DIB_RGB_COLORS) != size.bmHeight)
+        return;
+    // DIB pixels are 0x00RRGGBB; COLORREFs 0x00BBGGRR.
+    kadrix::tabliq::RecolourFace(pixels.data(), pixels.size(), SwapRedBlue(background),
+                                 SwapRedBlue(glyph));
+    ::SetStretchBltMode(target, HALFTONE);
+    ::SetBrushOrgEx(target, 0, 0, nullptr);
+    ::StretchDIBits(target, 0, 0, width, height, 0, 0, size.bmWidth, size.bmHeight,
+                    pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    const kadrix::unique_hbrush frame(::CreateSolidBrush(::GetSysColor(COLOR_BTNTEXT)));
+    RECT edge{0, 0, width, height};
+    ::FrameRect(target, &edge, frame.get());
+}
+
+} // namespace
 
 void CSkinButton::OnBound()
 {
@@ -78,24 +128,39 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item)
     look.selected = (item.itemState & ODS_SELECTED) != 0;
     look.hovering = hovering_;
     look.hasHoverFace = static_cast<bool>(faces_[static_cast<int>(Face::Hover)]);
-    const HBITMAP face = faces_[static_cast<int>(kadrix::tabliq::ChooseFace(look))].get();
-    if (!face)
-        return;
-    kadrix::unique_hdc faceDc(::CreateCompatibleDC(item.hDC));
-    const kadrix::select_object selected(faceDc.get(), face);
-    // The page makes every button the size of its face; only at a scaling
-    // with no artwork of its own is the face stretched to the button.
+    const Face chosen = kadrix::tabliq::ChooseFace(look);
     const int width = item.rcItem.right - item.rcItem.left;
     const int height = item.rcItem.bottom - item.rcItem.top;
-    BITMAP faceSize{};
-    ::GetObjectW(face, sizeof faceSize, &faceSize);
-    if (faceSize.bmWidth == width && faceSize.bmHeight == height) {
-        ::BitBlt(offScreen.get(), 0, 0, width, height, faceDc.get(), 0, 0, SRCCOPY);
+    if (kadrix::winui::HighContrastOn()) {
+        DrawHighContrast(offScreen.get(), faces_[static_cast<int>(Face::Normal)].get(), area,
+                         chosen);
     } else {
-        ::SetStretchBltMode(offScreen.get(), HALFTONE);
-        ::SetBrushOrgEx(offScreen.get(), 0, 0, nullptr);
-        ::StretchBlt(offScreen.get(), 0, 0, width, height, faceDc.get(), 0, 0, faceSize.bmWidth,
-                     faceSize.bmHeight, SRCCOPY);
+        const HBITMAP face = faces_[static_cast<int>(chosen)].get();
+        if (!face)
+            return;
+        kadrix::unique_hdc faceDc(::CreateCompatibleDC(item.hDC));
+        const kadrix::select_object selected(faceDc.get(), face);
+        // The page makes every button the size of its face; only at a scaling
+        // with no artwork of its own is the face stretched to the button.
+        BITMAP faceSize{};
+        ::GetObjectW(face, sizeof faceSize, &faceSize);
+        if (faceSize.bmWidth == width && faceSize.bmHeight == height) {
+            ::BitBlt(offScreen.get(), 0, 0, width, height, faceDc.get(), 0, 0, SRCCOPY);
+        } else {
+            ::SetStretchBltMode(offScreen.get(), HALFTONE);
+            ::SetBrushOrgEx(offScreen.get(), 0, 0, nullptr);
+            ::StretchBlt(offScreen.get(), 0, 0, width, height, faceDc.get(), 0, 0,
+                         faceSize.bmWidth, faceSize.bmHeight, SRCCOPY);
+        }
+    }
+    // The keyboard's place: a focus rectangle inside the face, unless the
+    // window hides it until the keyboard is used.
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+        const int inset = kadrix::winui::ScaleOf(hwnd())(3);
+        RECT focus{inset, inset, width - inset, height - inset};
+        ::SetTextColor(offScreen.get(), RGB(0, 0, 0));
+        ::SetBkColor(offScreen.get(), RGB(255, 255, 255));
+        ::DrawFocusRect(offScreen.get(), &focus);
     }
 }
 
@@ -154,6 +219,22 @@ bool CSkinButton::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_ERASEBKGND:
         // The face covers the whole button.
         result = TRUE;
+        return true;
+    case WM_GETDLGCODE:
+        // Enter presses the focused button, not the dialog's default one.
+        result = CallOriginal(message, wParam, lParam);
+        if (lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
+            reinterpret_cast<const MSG*>(lParam)->wParam == VK_RETURN)
+            result |= DLGC_WANTMESSAGE;
+        return true;
+    case WM_KEYDOWN:
+        if (wParam != VK_RETURN)
+            return false;
+        if (::IsWindowEnabled(hwnd()))
+            ::SendMessageW(::GetParent(hwnd()), WM_COMMAND,
+                           MAKEWPARAM(::GetDlgCtrlID(hwnd()), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(hwnd()));
+        result = 0;
         return true;
     case kadrix::winui::kDpiChangedAfterParent:
         // The page moved to a monitor of another scaling: the faces of its set.

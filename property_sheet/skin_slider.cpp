@@ -4,15 +4,20 @@
 #include "property_sheet/core/skin_logic.h"
 #include "property_sheet/resource.h"
 #include "winui/dpi.h"
+#include "winui/high_contrast.h"
 #include "winui/library_application.h"
+#include "winui/tooltip.h"
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 constexpr COLORREF kCapTransparent = RGB(255, 255, 255);
+constexpr UINT_PTR kHideTimeTimer = 1;
+constexpr UINT kHideTimeMs = 1500;
 
 HINSTANCE Resources()
 {
@@ -49,6 +54,8 @@ CSkinSlider::CSkinSlider()
 void CSkinSlider::OnBound()
 {
     Subclass();
+    // A tab stop of the page, moved by keys as well as by the mouse.
+    ::SetWindowLongPtrW(hwnd(), GWL_STYLE, ::GetWindowLongPtrW(hwnd(), GWL_STYLE) | WS_TABSTOP);
     const int artScale = kadrix::tabliq::ArtScaleFor(kadrix::winui::ScaleOf(hwnd()).percent());
     if (artScale != artScale_)
         LoadArtwork(artScale);
@@ -101,6 +108,11 @@ void CSkinSlider::Paint()
     const kadrix::tabliq::SliderMetrics m = Metrics();
     const int cap = m.capWidth;
     const int groove = m.grooveHeight;
+    if (kadrix::winui::HighContrastOn()) {
+        PaintHighContrast(dc, width, m);
+        ::EndPaint(hwnd(), &paint);
+        return;
+    }
 
     // Each piece is drawn at the slider's lengths: exactly its own size when
     // the artwork of the scaling exists, stretched when none does.
@@ -118,18 +130,83 @@ void CSkinSlider::Paint()
         const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
         ::AlphaBlend(dc, x, m.thumbMargin, m.thumbSide, m.thumbSide, source, 0, 0, w, h, blend);
     });
+    // The keyboard's place, unless the window hides it until the keyboard is used.
+    const LRESULT ui = ::SendMessageW(hwnd(), WM_QUERYUISTATE, 0, 0);
+    if (::GetFocus() == hwnd() && !(ui & UISF_HIDEFOCUS)) {
+        RECT focus{0, 0, width, groove};
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        ::SetBkColor(dc, RGB(255, 255, 255));
+        ::DrawFocusRect(dc, &focus);
+    }
     ::EndPaint(hwnd(), &paint);
+}
+
+// The groove and the thumb in the system colours: a framed groove on the
+// button face and a thumb in the highlight colour (grey text when disabled).
+void CSkinSlider::PaintHighContrast(HDC dc, int width, const kadrix::tabliq::SliderMetrics& m)
+{
+    RECT groove{0, 0, width, m.grooveHeight};
+    ::FillRect(dc, &groove, ::GetSysColorBrush(COLOR_BTNFACE));
+    const kadrix::unique_hbrush frame(::CreateSolidBrush(::GetSysColor(COLOR_BTNTEXT)));
+    ::FrameRect(dc, &groove, frame.get());
+    const bool enabled = ::IsWindowEnabled(hwnd()) != FALSE;
+    const int x = kadrix::tabliq::SliderThumbLeft(position_, range_, width, m);
+    RECT thumb{x, m.thumbMargin, x + m.thumbSide, m.thumbMargin + m.thumbSide};
+    ::FillRect(dc, &thumb, ::GetSysColorBrush(enabled ? COLOR_HIGHLIGHT : COLOR_GRAYTEXT));
+    if (::GetFocus() == hwnd()) {
+        RECT focus{0, 0, width, m.grooveHeight};
+        ::DrawFocusRect(dc, &focus);
+    }
 }
 
 void CSkinSlider::Seek(int x)
 {
     RECT client{};
     ::GetClientRect(hwnd(), &client);
-    const kadrix::ReferenceTime position =
-        kadrix::tabliq::SliderPositionAt(x, client.right - client.left, range_, Metrics());
+    MoveTo(kadrix::tabliq::SliderPositionAt(x, client.right - client.left, range_, Metrics()));
+}
+
+void CSkinSlider::MoveTo(kadrix::ReferenceTime position)
+{
+    // The seek is asked for, not waited for: the preview's thread takes the
+    // latest one, and the dialog answers meanwhile.
     if (video)
-        (void)video->SetPosition(position);
+        video->RequestPosition(position);
     SetPos(position);
+    ShowTime();
+}
+
+void CSkinSlider::ShowTime()
+{
+    if (tips)
+        tips->Show(hwnd(), kadrix::tabliq::ClipTimeText(position_, range_));
+}
+
+bool CSkinSlider::OnKey(WPARAM key)
+{
+    const kadrix::ReferenceTime tenth = range_ / 10;
+    switch (key) {
+    case VK_LEFT:
+    case VK_RIGHT:
+        if (step)
+            step(key == VK_RIGHT);
+        ShowTime();
+        return true;
+    case VK_PRIOR:
+        MoveTo(std::max<kadrix::ReferenceTime>(position_ - tenth, 0));
+        return true;
+    case VK_NEXT:
+        MoveTo(std::min<kadrix::ReferenceTime>(position_ + tenth, range_));
+        return true;
+    case VK_HOME:
+        MoveTo(0);
+        return true;
+    case VK_END:
+        MoveTo(range_);
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CSkinSlider::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -140,11 +217,44 @@ bool CSkinSlider::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         result = 0;
         return true;
     case WM_LBUTTONDOWN:
+        ::SetFocus(hwnd());
         Seek(GET_X_LPARAM(lParam));
         return false;
     case WM_MOUSEMOVE:
         if (wParam & MK_LBUTTON)
             Seek(GET_X_LPARAM(lParam));
+        return false;
+    case WM_LBUTTONUP:
+        if (tips)
+            tips->Hide();
+        return false;
+    case WM_GETDLGCODE:
+        // The arrows move the slider rather than the focus.
+        result = DLGC_WANTARROWS;
+        return true;
+    case WM_KEYDOWN:
+        if (!OnKey(wParam))
+            return false;
+        result = 0;
+        return true;
+    case WM_KEYUP:
+        // The position stays in sight a moment after the last key.
+        if (tips && tips->Showing())
+            ::SetTimer(hwnd(), kHideTimeTimer, kHideTimeMs, nullptr);
+        return false;
+    case WM_TIMER:
+        if (wParam != kHideTimeTimer)
+            return false;
+        ::KillTimer(hwnd(), kHideTimeTimer);
+        if (tips)
+            tips->Hide();
+        result = 0;
+        return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        if (message == WM_KILLFOCUS && tips)
+            tips->Hide();
+        ::InvalidateRect(hwnd(), nullptr, TRUE);
         return false;
     case kadrix::winui::kDpiChangedAfterParent:
         LoadArtwork(kadrix::tabliq::ArtScaleFor(kadrix::winui::ScaleOf(hwnd()).percent()));

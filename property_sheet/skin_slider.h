@@ -8,9 +8,14 @@
 #include "property_sheet/core/skin_logic.h"
 #include "winui/controls.h"
 
+#include <functional>
+
 namespace kadrix {
 class PreviewPlayer;
+namespace winui {
+class ToolTip;
 }
+} // namespace kadrix
 
 class CSkinSlider final : public kadrix::winui::Control
 {
@@ -28,6 +33,11 @@ public:
 
     // The preview to seek; not owned, null until the page has one.
     kadrix::PreviewPlayer* video = nullptr;
+    // What Left and Right do: a frame back or forward, as the page steps.
+    std::function<void(bool forward)> step;
+    // Where the position shows while the slider is dragged or moved by
+    // keys; not owned, null for none.
+    kadrix::winui::ToolTip* tips = nullptr;
 
     // The lengths the slider is drawn and mapped with, at its DPI.
     kadrix::tabliq::SliderMetrics Metrics() const;
@@ -40,7 +50,12 @@ protected:
 private:
     void LoadArtwork(int artScale);
     void Paint();
+    void PaintHighContrast(HDC dc, int width, const kadrix::tabliq::SliderMetrics& m);
     void Seek(int x);
+    // Moves to the position without waiting for the preview, and shows it.
+    void MoveTo(kadrix::ReferenceTime position);
+    bool OnKey(WPARAM key);
+    void ShowTime();
 
     kadrix::ReferenceTime position_ = 0;
     kadrix::ReferenceTime range_ = 0;

@@ -5,6 +5,8 @@
 #include "engine/user_message.h"
 #include "property_sheet/resource.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 
 namespace {
@@ -16,6 +18,9 @@ constexpr UINT kPollMs = 500;
 // While the clip opens on the player's thread, the page looks more often.
 constexpr UINT_PTR kOpeningTimer = 2;
 constexpr UINT kOpeningMs = 50;
+// How long the camera button's tip says that the frame was kept.
+constexpr UINT_PTR kKeptTimer = 3;
+constexpr UINT kKeptMs = 4000;
 
 // The controls' lengths at 96 DPI, scaled at any other.
 constexpr int kButtonWidth = 40;
@@ -25,6 +30,21 @@ constexpr int kSliderTop = 201;
 constexpr int kSliderHeight = 12;
 
 constexpr wchar_t kVideoError[] = L"Error. Unable to load video file";
+constexpr wchar_t kNotOnThisComputer[] =
+    L"This video is kept online only: it is not on this computer.";
+
+// What the controls are called, for screen readers (their window text) and
+// in their tips.
+constexpr wchar_t kStepBackName[] = L"Previous frame";
+constexpr wchar_t kStopName[] = L"Stop";
+constexpr wchar_t kPlayName[] = L"Play";
+constexpr wchar_t kPauseName[] = L"Pause";
+constexpr wchar_t kStepForwardName[] = L"Next frame";
+constexpr wchar_t kStoreName[] = L"Use this frame as the thumbnail";
+constexpr wchar_t kSliderName[] = L"Position";
+constexpr wchar_t kKept[] = L"Kept: Explorer now shows this frame for the video";
+constexpr wchar_t kNoNamedStreams[] = L"This drive can't keep thumbnails inside files";
+constexpr wchar_t kReadOnly[] = L"The file is read-only";
 
 } // namespace
 
@@ -45,6 +65,15 @@ BOOL CUIPropPage::OnInitDialog()
     if (Path())
         grabHost_.SetText(Path());
 
+    (void)tips_.Create(hwnd());
+    slider_.tips = &tips_;
+    slider_.step = [this](bool forward) { Step(forward); };
+    Name(stepBack_, kStepBackName);
+    Name(stop_, kStopName);
+    Name(stepForward_, kStepForwardName);
+    Name(store_, kStoreName);
+    Name(slider_, kSliderName);
+
     PlaceControls();
     stop_.SetEnabled(false);
     SetPlayFace(IDB_PLAY);
@@ -53,23 +82,54 @@ BOOL CUIPropPage::OnInitDialog()
     (void)stepForward_.LoadBitmaps(IDB_STEP_FORWARD);
     (void)store_.LoadBitmaps(IDB_STORE);
 
+    // A clip whose data is only online is not opened: opening it would
+    // download the whole video.
+    if (Path() && kadrix::IsRemoteData(Path())) {
+        ShowVideoError(kNotOnThisComputer);
+        return TRUE;
+    }
+    // Where the frame can't be kept, the camera says why instead.
+    switch (Path() ? kadrix::RoomForUserStream(Path()) : kadrix::StreamRoom::Kept) {
+    case kadrix::StreamRoom::NoNamedStreams:
+        storeRefusal_ = kNoNamedStreams;
+        break;
+    case kadrix::StreamRoom::ReadOnly:
+        storeRefusal_ = kReadOnly;
+        break;
+    case kadrix::StreamRoom::Kept:
+        break;
+    }
+    if (storeRefusal_)
+        tips_.SetText(store_.hwnd(), storeRefusal_);
+
     // The clip opens on a thread of the player's: a file that stalls the
     // platform's filters leaves the dialog answering. Until it has opened
     // there is nothing to play or store.
     preview_ = Path() ? kadrix::PreviewPlayer::Open(previewArea_.hwnd(), Path()) : nullptr;
     if (!preview_) {
-        ShowVideoError();
+        ShowVideoError(kVideoError);
         return TRUE;
     }
-    for (kadrix::winui::Control* control : {static_cast<kadrix::winui::Control*>(&play_),
-                                            static_cast<kadrix::winui::Control*>(&stepBack_),
-                                            static_cast<kadrix::winui::Control*>(&stepForward_),
-                                            static_cast<kadrix::winui::Control*>(&store_),
-                                            static_cast<kadrix::winui::Control*>(&slider_)})
-        control->SetEnabled(false);
+    EnableControls(false);
     openingSince_ = ::GetTickCount64();
     ::SetTimer(hwnd(), kOpeningTimer, kOpeningMs, nullptr);
     return TRUE;
+}
+
+void CUIPropPage::Name(kadrix::winui::Control& control, const wchar_t* name)
+{
+    control.SetText(name);
+    tips_.SetText(control.hwnd(), name);
+}
+
+void CUIPropPage::EnableControls(bool enabled)
+{
+    for (kadrix::winui::Control* control : {static_cast<kadrix::winui::Control*>(&play_),
+                                            static_cast<kadrix::winui::Control*>(&stepBack_),
+                                            static_cast<kadrix::winui::Control*>(&stepForward_),
+                                            static_cast<kadrix::winui::Control*>(&slider_)})
+        control->SetEnabled(enabled);
+    store_.SetEnabled(enabled && !storeRefusal_);
 }
 
 // The slider below the preview area, as wide as it; the five buttons in one
@@ -91,11 +151,16 @@ void CUIPropPage::PlaceControls()
     const int buttonWidth = scale(kButtonWidth);
     const int rowTop = sliderTop + scale(kButtonRow - kSliderTop);
     int x = area.left + (width - 5 * buttonWidth) / 2;
+    // Each control after the one before, so Tab goes from the slider along
+    // the row from left to right.
+    HWND before = slider_.hwnd();
     for (CSkinButton* button : {&stepBack_, &stop_, &play_, &stepForward_, &store_}) {
-        ::SetWindowPos(button->hwnd(), HWND_TOP, x, rowTop, buttonWidth, scale(kButtonHeight),
+        ::SetWindowPos(button->hwnd(), before, x, rowTop, buttonWidth, scale(kButtonHeight),
                        SWP_SHOWWINDOW);
+        before = button->hwnd();
         x += buttonWidth;
     }
+    tips_.Follow();
 }
 
 void CUIPropPage::OnDpiChanged()
@@ -120,40 +185,57 @@ void CUIPropPage::WatchOpening()
         return;
     ::KillTimer(hwnd(), kOpeningTimer);
     if (state != S_OK) {
-        // Failed, or still not open after the capture deadline: the player is
-        // left to give up on its own thread.
-        ShowVideoError();
+        // Failed, or still not open after the capture deadline: the player
+        // goes now, so an open that succeeds later never shows a picture or
+        // holds the file (its thread closes the clip as soon as the platform
+        // lets it go).
+        ShowVideoError(kVideoError);
+        preview_.reset();
         return;
     }
-    for (kadrix::winui::Control* control : {static_cast<kadrix::winui::Control*>(&play_),
-                                            static_cast<kadrix::winui::Control*>(&stepBack_),
-                                            static_cast<kadrix::winui::Control*>(&stepForward_),
-                                            static_cast<kadrix::winui::Control*>(&store_),
-                                            static_cast<kadrix::winui::Control*>(&slider_)})
-        control->SetEnabled(true);
+    EnableControls(true);
     slider_.video = preview_.get();
     ::SetTimer(hwnd(), kPollTimer, kPollMs, nullptr);
     slider_.SetRange(preview_->GetDuration());
+    CheckPreview();
 }
 
-void CUIPropPage::ShowVideoError()
+// The error state: nothing to press, no picture, and the reason where the
+// picture was. The video window belongs to the player's thread, which may be
+// stuck: it is hidden without waiting for that thread.
+void CUIPropPage::ShowVideoError(const wchar_t* text)
 {
+    failed_ = true;
     slider_.video = nullptr;
     ::KillTimer(hwnd(), kPollTimer);
-    previewArea_.SetText(kVideoError);
-    for (kadrix::winui::Control* control : {static_cast<kadrix::winui::Control*>(&stop_),
-                                            static_cast<kadrix::winui::Control*>(&play_),
-                                            static_cast<kadrix::winui::Control*>(&stepBack_),
-                                            static_cast<kadrix::winui::Control*>(&stepForward_),
-                                            static_cast<kadrix::winui::Control*>(&store_),
-                                            static_cast<kadrix::winui::Control*>(&slider_)})
-        control->SetEnabled(false);
+    ::KillTimer(hwnd(), kOpeningTimer);
+    tips_.Hide();
+    for (HWND video = ::GetWindow(previewArea_.hwnd(), GW_CHILD); video;
+         video = ::GetWindow(video, GW_HWNDNEXT))
+        ::ShowWindowAsync(video, SW_HIDE);
+    previewArea_.SetText(text);
+    ::InvalidateRect(previewArea_.hwnd(), nullptr, TRUE);
+    stop_.SetEnabled(false);
+    EnableControls(false);
+}
+
+// After every call into the player: one that failed or stalled leaves the page
+// in the error state rather than with controls that do nothing.
+bool CUIPropPage::CheckPreview()
+{
+    if (preview_ && preview_->State() == S_OK)
+        return true;
+    if (!failed_)
+        ShowVideoError(kVideoError);
+    return false;
 }
 
 void CUIPropPage::SetPlayFace(UINT face)
 {
     if (play_.LoadBitmaps(face))
         playFace_ = face;
+    // The button's name follows its face.
+    Name(play_, playFace_ == IDB_PAUSE ? kPauseName : kPlayName);
 }
 
 void CUIPropPage::ShowPlayFace()
@@ -162,26 +244,71 @@ void CUIPropPage::ShowPlayFace()
     ::InvalidateRect(play_.hwnd(), nullptr, TRUE);
 }
 
-bool CUIPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+bool CUIPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_TIMER:
-        if (wParam == kOpeningTimer)
+        if (wParam == kOpeningTimer) {
             WatchOpening();
-        else
+        } else if (wParam == kKeptTimer) {
+            ::KillTimer(hwnd(), kKeptTimer);
+            tips_.Hide();
+        } else {
             Poll();
+        }
         result = 0;
         return true;
+    case WM_NOTIFY: {
+        const auto* notice = reinterpret_cast<const PSHNOTIFY*>(lParam);
+        // Another tab: the clip pauses (its sound would go on otherwise). The
+        // sheet closing: the graph stops before the dialog goes.
+        if (notice->hdr.code == PSN_KILLACTIVE)
+            PauseForLeaving();
+        else if (notice->hdr.code == PSN_RESET ||
+                 (notice->hdr.code == PSN_APPLY && notice->lParam))
+            StopForClosing();
+        return false; // the sheet's own answer: leaving and closing are allowed
+    }
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        // High contrast switched on or off: the controls draw anew.
+        for (kadrix::winui::Control* control :
+             {static_cast<kadrix::winui::Control*>(&stepBack_),
+              static_cast<kadrix::winui::Control*>(&stop_),
+              static_cast<kadrix::winui::Control*>(&play_),
+              static_cast<kadrix::winui::Control*>(&stepForward_),
+              static_cast<kadrix::winui::Control*>(&store_),
+              static_cast<kadrix::winui::Control*>(&slider_)})
+            ::InvalidateRect(control->hwnd(), nullptr, TRUE);
+        return false;
     case WM_DESTROY:
         ::KillTimer(hwnd(), kPollTimer);
         ::KillTimer(hwnd(), kOpeningTimer);
+        ::KillTimer(hwnd(), kKeptTimer);
         slider_.video = nullptr;
+        slider_.tips = nullptr;
         // The preview's window goes while its host still exists.
         preview_.reset();
         return false;
     default:
         return false;
     }
+}
+
+void CUIPropPage::PauseForLeaving()
+{
+    if (!preview_ || failed_ || preview_->State() != S_OK || preview_->GetPlayState() != 1)
+        return;
+    (void)preview_->Pause();
+    SetPlayFace(IDB_PLAY);
+    ::InvalidateRect(play_.hwnd(), nullptr, TRUE);
+    CheckPreview();
+}
+
+void CUIPropPage::StopForClosing()
+{
+    if (preview_ && !failed_ && preview_->State() == S_OK)
+        (void)preview_->StopAndRewind();
 }
 
 void CUIPropPage::OnControlEvent(kadrix::winui::Control& sender, kadrix::winui::Event event, bool&)
@@ -211,7 +338,7 @@ void CUIPropPage::OnControlEvent(kadrix::winui::Control& sender, kadrix::winui::
 
 void CUIPropPage::PlayPause()
 {
-    if (!preview_ || preview_->State() != S_OK)
+    if (!CheckPreview())
         return;
     const int state = preview_->GetPlayState();
     if (state == 2 || state == 0) {
@@ -223,33 +350,33 @@ void CUIPropPage::PlayPause()
         SetPlayFace(IDB_PLAY);
     }
     ::InvalidateRect(play_.hwnd(), nullptr, TRUE);
-    if (preview_->State() != S_OK)
-        ShowVideoError();
+    CheckPreview();
 }
 
 void CUIPropPage::Stop()
 {
-    if (!preview_ || preview_->State() != S_OK)
+    if (!CheckPreview())
         return;
     (void)preview_->StopAndRewind();
     ShowPlayFace();
-    if (preview_->State() != S_OK)
-        ShowVideoError();
+    CheckPreview();
 }
 
 void CUIPropPage::Step(bool forward)
 {
-    if (!preview_ || preview_->State() != S_OK)
+    if (!CheckPreview())
         return;
     (void)(forward ? preview_->StepForward() : preview_->StepBackward());
     ShowPlayFace();
-    if (preview_->State() != S_OK)
-        ShowVideoError();
+    // The slider shows where the step went.
+    const kadrix::ReferenceTime position = preview_->GetPosition();
+    if (CheckPreview())
+        slider_.SetPos(position);
 }
 
 void CUIPropPage::Poll()
 {
-    if (!preview_ || preview_->State() != S_OK)
+    if (!CheckPreview())
         return;
     // Stopped, also right after the end of the clip: the first frame shows,
     // paused.
@@ -257,18 +384,19 @@ void CUIPropPage::Poll()
         (void)preview_->Pause();
         ShowPlayFace();
     }
-    slider_.SetPos(preview_->GetPosition());
-    if (preview_->State() != S_OK)
-        ShowVideoError();
+    const kadrix::ReferenceTime position = preview_->GetPosition();
+    if (CheckPreview())
+        slider_.SetPos(position);
 }
 
 // The frame at the preview's position, grabbed by a graph of its own at the
 // clip's native size, as the user-chosen thumbnail. A grab that fails or
 // does not come in time stores nothing; the automatic thumbnail and its
-// stamp are left as they are.
+// stamp are left as they are. A frame kept is told to the shell, so Explorer
+// draws the new tile, and to the user, on the camera's tip.
 void CUIPropPage::StoreThumbnail()
 {
-    if (storing_ || !preview_ || preview_->State() != S_OK || !Path())
+    if (storing_ || storeRefusal_ || !Path() || !CheckPreview())
         return;
     storing_ = true;
     const kadrix::ReferenceTime position = preview_->GetPosition();
@@ -278,8 +406,14 @@ void CUIPropPage::StoreThumbnail()
     const HRESULT grabbed = kadrix::GrabFrameJob(Path(), kadrix::FramePosition::At(position),
                                                  kadrix::kCaptureDeadlineMs, &frame,
                                                  kadrix::CallerWait::SentMessagesOnly);
-    if (grabbed == S_OK && SaveThumbnailStream(Path(), frame.get(), 1) == E_ACCESSDENIED)
+    const HRESULT saved = grabbed == S_OK ? SaveThumbnailStream(Path(), frame.get(), 1) : grabbed;
+    if (saved == S_OK) {
+        ::SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, Path(), nullptr);
+        tips_.Show(store_.hwnd(), kKept);
+        ::SetTimer(hwnd(), kKeptTimer, kKeptMs, nullptr);
+    } else if (saved == E_ACCESSDENIED) {
         kadrix::ShowUserMessage(kadrix::kAccessDeniedText, kadrix::kAccessDeniedCaption,
                                 ::GetParent(hwnd()));
+    }
     storing_ = false;
 }

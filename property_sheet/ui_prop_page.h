@@ -8,6 +8,7 @@
 #include "property_sheet/skin_button.h"
 #include "property_sheet/skin_slider.h"
 #include "winui/controls.h"
+#include "winui/tooltip.h"
 
 #include <memory>
 
@@ -23,11 +24,12 @@ public:
                         bool& allow) override;
 
     // What the page shows, for hosts and tests: its preview (null in the
-    // error state before one was made), its slider, the play button's face
-    // (the play or the pause strip).
+    // error state before one was made, and once given up), its slider, the
+    // play button's face (the play or the pause strip), its tips.
     kadrix::PreviewPlayer* Preview() const { return preview_.get(); }
     const CSkinSlider& Slider() const { return slider_; }
     UINT PlayFace() const { return playFace_; }
+    const kadrix::winui::ToolTip& Tips() const { return tips_; }
 
     // The handlers of the page's buttons and its timer.
     void PlayPause();
@@ -43,10 +45,15 @@ protected:
 
 private:
     void PlaceControls();
+    void Name(kadrix::winui::Control& control, const wchar_t* name);
+    void EnableControls(bool enabled);
     void WatchOpening();
-    void ShowVideoError();
+    void ShowVideoError(const wchar_t* text);
+    bool CheckPreview();
     void ShowPlayFace();
     void SetPlayFace(UINT face);
+    void PauseForLeaving();
+    void StopForClosing();
 
     std::unique_ptr<kadrix::PreviewPlayer> preview_;
     kadrix::winui::Control previewArea_;
@@ -57,7 +64,11 @@ private:
     CSkinButton stepBack_;
     CSkinButton stepForward_;
     kadrix::winui::Control grabHost_;
+    kadrix::winui::ToolTip tips_;
     UINT playFace_ = 0;
+    bool failed_ = false;
+    // Why a frame can't be kept in this clip; null when it can.
+    const wchar_t* storeRefusal_ = nullptr;
     ULONGLONG openingSince_ = 0;
     bool storing_ = false;
 };

@@ -144,4 +144,16 @@ BOOL TrackMouseEventInContext(TRACKMOUSEEVENT* track)
     });
 }
 
+HWND CreateToolTipInContext(HWND owner)
+{
+    return InContext([&]() -> HWND {
+        INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&classes);
+        return ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    });
+}
+
 } // namespace kadrix::winui

@@ -28,4 +28,7 @@ BOOL DestroyPropertySheetPageInContext(HPROPSHEETPAGE page);
 // _TrackMouseEvent; FALSE when it can't be found or fails.
 BOOL TrackMouseEventInContext(TRACKMOUSEEVENT* track);
 
+// A tooltip window over the owner's controls; null on failure.
+HWND CreateToolTipInContext(HWND owner);
+
 } // namespace kadrix::winui

@@ -1,6 +1,7 @@
 #include "property_sheet/core/skin_logic.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -157,6 +158,47 @@ int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth,
         return travel + margin;
     }
     return static_cast<int>(x) + margin;
+}
+
+namespace {
+
+std::wstring TimeText(std::int64_t time)
+{
+    const std::int64_t ms = time > 0 ? time / 10'000 : 0;
+    wchar_t text[40];
+    std::swprintf(text, 40, L"%lld:%02lld:%02lld.%03lld", static_cast<long long>(ms / 3'600'000),
+                  static_cast<long long>(ms / 60'000 % 60), static_cast<long long>(ms / 1000 % 60),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+} // namespace
+
+std::wstring ClipTimeText(std::int64_t position, std::int64_t duration)
+{
+    return TimeText(position) + L" / " + TimeText(duration);
+}
+
+void RecolourFace(std::uint32_t* pixels, std::size_t count, std::uint32_t background,
+                  std::uint32_t glyph)
+{
+    // The bar's own lights and shadows (up to about 100) are background, the
+    // glyph's light grey (above 200) is glyph.
+    constexpr int kBar = 100;
+    constexpr int kGlyph = 200;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t p = pixels[i];
+        const int light = (int((p >> 16) & 0xFF) * 299 + int((p >> 8) & 0xFF) * 587 +
+                           int(p & 0xFF) * 114) / 1000;
+        const int cover = light <= kBar ? 0 : light >= kGlyph ? 255 : (light - kBar) * 255 / (kGlyph - kBar);
+        std::uint32_t out = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const int b = int((background >> shift) & 0xFF);
+            const int g = int((glyph >> shift) & 0xFF);
+            out |= std::uint32_t((b * (255 - cover) + g * cover + 127) / 255) << shift;
+        }
+        pixels[i] = out;
+    }
 }
 
 } // namespace kadrix::tabliq

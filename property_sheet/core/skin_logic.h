@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kadrix::tabliq {
@@ -93,5 +94,18 @@ std::int64_t SliderPositionAt(int x, int clientWidth, std::int64_t range,
 // The x at which the thumb's left edge is drawn for a position.
 int SliderThumbLeft(std::int64_t position, std::int64_t range, int clientWidth,
                     const SliderMetrics& metrics = {});
+
+// The slider's position and the clip's length as its tooltip shows them,
+// "0:01:23.456 / 0:42:10.000" (hours, minutes, seconds, milliseconds; a
+// negative time as 0).
+std::wstring ClipTimeText(std::int64_t position, std::int64_t duration);
+
+// A face drawn again in two system colours for high contrast: each pixel
+// of the normal face (BGRA, as GetDIBits gives it) becomes the background
+// or the glyph colour (0x00RRGGBB), or a blend of them where the glyph's
+// edge passes, by how light it is: the light glyphs on the dark bar keep
+// their shape and their smooth edges.
+void RecolourFace(std::uint32_t* pixels, std::size_t count, std::uint32_t background,
+                  std::uint32_t glyph);
 
 } // namespace kadrix::tabliq
