@@ -8,9 +8,10 @@
 
 namespace kadrix {
 
-// A width x height DIB section of 32 bits a pixel, rows top first in memory
-// (topDown) or bottom first; *bits gets its pixels. Null when it can't be made.
-inline unique_hbitmap CreateDib32(int width, int height, bool topDown, void** bits)
+// The description of width x height pixels of 32 bits, rows top first in
+// memory (topDown) or bottom first: for DIB sections, GetDIBits and
+// StretchDIBits alike.
+inline BITMAPINFO Dib32Info(int width, int height, bool topDown)
 {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -19,6 +20,14 @@ inline unique_hbitmap CreateDib32(int width, int height, bool topDown, void** bi
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A width x height DIB section of 32 bits a pixel, rows top first in memory
+// (topDown) or bottom first; *bits gets its pixels. Null when it can't be made.
+inline unique_hbitmap CreateDib32(int width, int height, bool topDown, void** bits)
+{
+    BITMAPINFO info = Dib32Info(width, height, topDown);
     *bits = nullptr;
     unique_hbitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
     if (!*bits)

@@ -1,5 +1,6 @@
 #include "property_sheet/skin_button.h"
 
+#include "base/dib.h"
 #include "property_sheet/core/skin_logic.h"
 #include "property_sheet/mem_dc.h"
 #include "winui/common_controls.h"
@@ -37,13 +38,7 @@ void DrawHighContrast(HDC target, HBITMAP normalFace, const RECT& area, Face fac
     BITMAP size{};
     if (!normalFace || !::GetObjectW(normalFace, sizeof size, &size))
         return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.bmWidth;
-    info.bmiHeader.biHeight = -size.bmHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = kadrix::Dib32Info(size.bmWidth, size.bmHeight, true);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
     const kadrix::window_dc screen(nullptr);
     if (::GetDIBits(screen.get(), normalFace, 0, static_cast<UINT>(size.bmHeight), pixels.data(),
