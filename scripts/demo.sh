@@ -106,6 +106,7 @@ props() {
 }
 testcard=$(winpath "$clips/testcard.mp4")
 props opened.png --close-after 2500 "$testcard"
+props focused.png --focus 212 --close-after 2500 "$testcard"
 props playing.png --click 212 --close-after 3200 "$testcard"
 # Seek on the slider to 70 percent of the clip, store that frame.
 props picked.png --click 215:70%,50% --click 216 --close-after 4000 "$testcard"
@@ -152,5 +153,5 @@ rm -f "$demo"/row-*.png
 echo
 echo "Tiles:         $tiles/x64, $tiles/older, $tiles/picked"
 echo "Contact sheet: $sheet"
-echo "Kadrix tab:    $shots/opened.png, playing.png, picked.png, error.png, opened-150.png"
+echo "Kadrix tab:    $shots/opened.png, focused.png, playing.png, picked.png, error.png, opened-150.png"
 echo "Setup window:  $demo/setup-150.png (at 150 % display scaling)"

@@ -3,7 +3,7 @@
 // it shows as a PNG file.
 //
 //   kadrix-props [--dll PATH [--clsid {...}]] [--click ID[:X[%],Y[%]]]...
-//                [--screenshot FILE] [--close-after MS] FILE...
+//                [--focus ID]... [--screenshot FILE] [--close-after MS] FILE...
 //
 // Without --dll the handlers are found in HKEY_CLASSES_ROOT as the shell
 // finds them: the file type is the extension's ProgID (or the extension key
@@ -15,7 +15,8 @@
 // real property sheet. Each call's HRESULT is printed, and the sheet's tabs.
 // --click presses the left mouse button on a control of the shown page (at a
 // point of it, or its middle), one click every 700 ms from 1.5 s after the
-// sheet shows, as a user would.
+// sheet shows, as a user would; --focus moves the keyboard focus to a control
+// in the same turn, as Tab does (the focus cues then show).
 #include "base/com_ptr.h"
 #include "base/drop_files.h"
 #include "base/image_encoders.h"
@@ -46,6 +47,7 @@ namespace {
 struct Click
 {
     int id = 0;
+    bool focus = false; // the keyboard's focus, not a click
     bool given = false;
     long x = 50, y = 50;
     bool xPercent = true, yPercent = true;
@@ -89,7 +91,7 @@ void Usage()
 {
     std::fwprintf(
         stderr, L"usage: kadrix-props [--dll PATH [--clsid {CLSID}]] [--click ID[:X[%],Y[%]]]...\n"
-                L"                    [--screenshot FILE] [--close-after MS] FILE...\n");
+                L"                    [--focus ID]... [--screenshot FILE] [--close-after MS] FILE...\n");
 }
 
 bool ParseOptions(int argc, wchar_t** argv, Options* options)
@@ -104,10 +106,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
                 return false;
         } else if (arg == L"--screenshot" && hasValue) {
             options->screenshot = argv[++i];
-        } else if (arg == L"--click" && hasValue) {
+        } else if ((arg == L"--click" || arg == L"--focus") && hasValue) {
             Click click;
             if (!ParseClick(argv[++i], &click))
                 return false;
+            click.focus = arg == L"--focus";
             options->clicks.push_back(click);
         } else if (arg == L"--close-after" && hasValue) {
             options->closeAfterMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
@@ -250,6 +253,12 @@ void PerformClick(HWND sheet, const Click& click)
                        reinterpret_cast<LPARAM>(&search));
     if (!search.found) {
         std::wprintf(L"click %d: no such control\n", click.id);
+        return;
+    }
+    if (click.focus) {
+        ::SetFocus(search.found);
+        ::SendMessageW(sheet, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        std::wprintf(L"focus %d\n", click.id);
         return;
     }
     RECT area{};

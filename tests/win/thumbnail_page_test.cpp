@@ -2,8 +2,10 @@
 // mouse messages on its buttons and its slider, over real clips of
 // tests/media, with its state read back from the page and the streams it
 // writes read back from the disk.
+#include "base/com_ptr.h"
 #include "base/screen_capture.h"
 #include "base/unique_handle.h"
+#include "engine/capture_job.h"
 #include "engine/core/stream_names.h"
 #include "engine/preview_player.h"
 #include "engine/user_message.h"
@@ -11,9 +13,11 @@
 #include "property_sheet/resource.h"
 #include "property_sheet/tabliq_app.h"
 #include "property_sheet/ui_prop_page.h"
+#include "support/child_process.h"
 #include "support/clips.h"
 #include "support/display_scaling.h"
 #include "winui/dpi.h"
+#include "winui/high_contrast.h"
 #include "winui/property_page.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +25,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <oleacc.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -45,6 +51,59 @@ void RecordMessage(HWND owner, const wchar_t* text, const wchar_t* caption)
     g_messages.push_back({owner, text, caption});
 }
 
+// Hears what the shell is told about the files of a folder, as Explorer does.
+class ShellWatch
+{
+public:
+    explicit ShellWatch(const std::wstring& folder)
+    {
+        window_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    nullptr, nullptr);
+        ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        previous_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+            window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ShellWatch::Proc)));
+        SHChangeNotifyEntry entry{};
+        folder_ = ::ILCreateFromPathW(folder.c_str());
+        entry.pidl = folder_;
+        entry.fRecursive = TRUE;
+        registration_ = ::SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel,
+                                                 SHCNE_UPDATEITEM, kNotified, 1, &entry);
+    }
+    ~ShellWatch()
+    {
+        if (registration_)
+            ::SHChangeNotifyDeregister(registration_);
+        ::DestroyWindow(window_);
+        ::ILFree(folder_);
+    }
+    ShellWatch(const ShellWatch&) = delete;
+    ShellWatch& operator=(const ShellWatch&) = delete;
+
+    // The paths of the items updated so far, and forgets them.
+    std::vector<std::wstring> Updated() { return std::exchange(updated_, {}); }
+
+private:
+    static constexpr UINT kNotified = WM_APP + 7;
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<ShellWatch*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == kNotified && self && (lParam & SHCNE_UPDATEITEM)) {
+            const auto* items = reinterpret_cast<PCIDLIST_ABSOLUTE const*>(wParam);
+            wchar_t path[MAX_PATH] = {};
+            if (items && items[0] && ::SHGetPathFromIDListW(items[0], path))
+                self->updated_.push_back(path);
+            return 0;
+        }
+        return ::CallWindowProcW(self->previous_, window, message, wParam, lParam);
+    }
+
+    HWND window_ = nullptr;
+    WNDPROC previous_ = nullptr;
+    PIDLIST_ABSOLUTE folder_ = nullptr;
+    ULONG registration_ = 0;
+    std::vector<std::wstring> updated_;
+};
+
 class ThumbnailPage : public testing::Test
 {
 protected:
@@ -67,6 +126,8 @@ protected:
     }
     void TearDown() override
     {
+        kadrix::DelayPreviewPlayersForTests(0, 0);
+        kadrix::winui::OverrideHighContrastForTests(-1);
         Close();
         kadrix::SetUserMessageHandler(previous_);
     }
@@ -137,6 +198,38 @@ protected:
             ::SendMessageW(control, WM_LBUTTONUP, 0, point);
         }
         Pump(50);
+    }
+
+    void Key(int id, WPARAM key)
+    {
+        ::SetFocus(Control(id));
+        ::SendMessageW(Control(id), WM_KEYDOWN, key, 0);
+        ::SendMessageW(Control(id), WM_KEYUP, key, 0xC0000000);
+        Pump(50);
+    }
+
+    // The error state as the user sees it: its text, no picture over it and
+    // nothing to press (the video window hides once its thread gets to it).
+    void ExpectErrorShown(const wchar_t* text = L"Error. Unable to load video file")
+    {
+        wchar_t shown[128] = {};
+        ::GetWindowTextW(Control(IDC_PREVIEW), shown, 128);
+        EXPECT_STREQ(shown, text);
+        const ULONGLONG give = ::GetTickCount64() + 5000;
+        while (VideoShown() && ::GetTickCount64() < give)
+            Pump(50);
+        EXPECT_FALSE(VideoShown()) << "a video window covers the error";
+        for (int id : {IDC_PLAY, IDC_STOP, IDC_STEP_BACK, IDC_STEP_FORWARD, IDC_STORE, IDC_SLIDER})
+            EXPECT_FALSE(::IsWindowEnabled(Control(id))) << id;
+    }
+
+    bool VideoShown() const
+    {
+        for (HWND child = ::GetWindow(Control(IDC_PREVIEW), GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            if (::IsWindowVisible(child))
+                return true;
+        return false;
     }
 
     RECT RectInPage(int id) const
@@ -257,9 +350,13 @@ TEST_F(ThumbnailPage, StoreKeepsTheShownFrameAsTheUserChosenThumbnail)
     Pump(650);
     const std::wstring chosen = kadrix::StreamPath(clip, kadrix::kUserThumbStream);
 
+    ShellWatch shell(dir_.path());
     for (int segment : {2, 6}) {
         ASSERT_EQ(page_->Preview()->SetPosition(segment * kSecond + kSecond / 2), S_OK);
         Click(IDC_STORE);
+        Pump(100);
+        EXPECT_EQ(shell.Updated(), std::vector<std::wstring>{clip}) << "Explorer was not told";
+        EXPECT_TRUE(page_->Tips().Showing()) << "the camera's tip says nothing";
         const Picture frame = LoadPicture(chosen);
         ASSERT_FALSE(frame.empty()) << "nothing stored at " << segment;
         EXPECT_EQ(frame.width, kClipWidth);
@@ -274,18 +371,33 @@ TEST_F(ThumbnailPage, StoreKeepsTheShownFrameAsTheUserChosenThumbnail)
 
 TEST_F(ThumbnailPage, ADeniedStoreIsReportedOnceOverTheDialog)
 {
-    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
-    // A folder in the stream's place: the file system refuses the write.
-    const std::wstring chosen = kadrix::StreamPath(clip, kadrix::kUserThumbStream);
-    ASSERT_TRUE(::CreateDirectoryW(chosen.c_str(), nullptr));
-    Open(clip);
-    ASSERT_EQ(page_->Preview()->State(), S_OK);
-    Click(IDC_STORE);
-    ASSERT_EQ(g_messages.size(), 1u);
-    EXPECT_EQ(g_messages[0].text, L"Can't write thumbnail image. Access denied.");
-    EXPECT_EQ(g_messages[0].caption, L"Error");
-    EXPECT_EQ(g_messages[0].owner, sheet_);
-    ::RemoveDirectoryW(chosen.c_str());
+    // A folder in the stream's place (the file system refuses the write), and
+    // the stream held open by another program with no sharing.
+    for (const bool locked : {false, true}) {
+        const TempDir folder;
+        const std::wstring clip = CopyClip(folder, L"mjpeg.avi");
+        const std::wstring chosen = kadrix::StreamPath(clip, kadrix::kUserThumbStream);
+        std::unique_ptr<FileLockedByChild> holder;
+        if (locked) {
+            holder = std::make_unique<FileLockedByChild>(chosen);
+            ASSERT_TRUE(holder->locked());
+        } else {
+            ASSERT_TRUE(::CreateDirectoryW(chosen.c_str(), nullptr));
+        }
+        g_messages.clear();
+        Open(clip);
+        ASSERT_EQ(page_->Preview()->State(), S_OK);
+        Click(IDC_STORE);
+        ASSERT_EQ(g_messages.size(), 1u) << (locked ? "locked" : "denied");
+        EXPECT_EQ(g_messages[0].text, L"Can't write thumbnail image. Access denied.");
+        EXPECT_EQ(g_messages[0].caption, L"Error");
+        EXPECT_EQ(g_messages[0].owner, sheet_);
+        EXPECT_FALSE(page_->Tips().Showing()) << "nothing was kept";
+        Close();
+        holder.reset();
+        ::RemoveDirectoryW(chosen.c_str());
+        ::DeleteFileW(chosen.c_str());
+    }
 }
 
 TEST_F(ThumbnailPage, AClipThatCantBeShownLeavesTheErrorAndNoControl)
@@ -297,11 +409,7 @@ TEST_F(ThumbnailPage, AClipThatCantBeShownLeavesTheErrorAndNoControl)
         Open(clip);
         EXPECT_LT(::GetTickCount64() - start, 9000u + 1000u) << "the deadline passed unnoticed";
         // The dialog answered all along; it shows the error and nothing to press.
-        wchar_t text[64] = {};
-        ::GetWindowTextW(Control(IDC_PREVIEW), text, 64);
-        EXPECT_STREQ(text, L"Error. Unable to load video file");
-        for (int id : {IDC_PLAY, IDC_STOP, IDC_STEP_BACK, IDC_STEP_FORWARD, IDC_STORE, IDC_SLIDER})
-            EXPECT_FALSE(::IsWindowEnabled(Control(id))) << id;
+        ExpectErrorShown();
         if (clip == stall)
             Screenshot(L"tabliq-error.png");
         Close();
@@ -315,6 +423,187 @@ TEST_F(ThumbnailPage, AClipThatCantBeShownLeavesTheErrorAndNoControl)
     while (kadrix::LivePreviewPlayers() > 0 && ::GetTickCount64() < give)
         Pump(50);
     EXPECT_EQ(kadrix::LivePreviewPlayers(), 0);
+}
+
+TEST_F(ThumbnailPage, TheKeyboardReachesEveryControlAndDrivesThePreview)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Pump(650);
+
+    // Space on play starts the clip, Enter pauses it.
+    Key(IDC_PLAY, VK_SPACE);
+    EXPECT_EQ(State(), 1);
+    Key(IDC_PLAY, VK_RETURN);
+    EXPECT_EQ(State(), 2);
+    EXPECT_TRUE(::IsWindow(sheet_)) << "Enter closed the dialog";
+
+    // Tab: the slider, then the row from left to right.
+    HWND at = Control(IDC_SLIDER);
+    for (int id : {IDC_STEP_BACK, IDC_STOP, IDC_PLAY, IDC_STEP_FORWARD, IDC_STORE, IDC_SLIDER}) {
+        at = ::GetNextDlgTabItem(page_->hwnd(), at, FALSE);
+        EXPECT_EQ(at, Control(id)) << "after it comes " << ::GetDlgCtrlID(at);
+    }
+
+    // The focused button draws a rectangle inside its face, once the
+    // keyboard has been used.
+    ::SendMessageW(sheet_, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    const auto shot = [&](int id) {
+        ::RedrawWindow(Control(id), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        Pump(50);
+        return PictureFromBitmap(kadrix::CaptureClientArea(Control(id)).get());
+    };
+    ::SetFocus(Control(IDC_SLIDER));
+    const Picture plain = shot(IDC_STOP);
+    ::SetFocus(Control(IDC_STOP));
+    const Picture focused = shot(IDC_STOP);
+    ASSERT_EQ(plain.pixels.size(), focused.pixels.size());
+    int onOutline = 0, elsewhere = 0;
+    for (int y = 0; y < plain.height; ++y)
+        for (int x = 0; x < plain.width; ++x) {
+            if (plain.pixels[y * plain.width + x] == focused.pixels[y * plain.width + x])
+                continue;
+            const bool outline = ((x == 3 || x == plain.width - 4) && y >= 3 && y < plain.height - 3) ||
+                                 ((y == 3 || y == plain.height - 4) && x >= 3 && x < plain.width - 3);
+            ++(outline ? onOutline : elsewhere);
+        }
+    EXPECT_GT(onOutline, 20) << "no focus rectangle";
+    EXPECT_EQ(elsewhere, 0);
+
+    // The slider: a frame forward, 10 % of the clip further, the end, the start.
+    const kadrix::ReferenceTime duration = page_->Preview()->GetDuration();
+    ASSERT_EQ(page_->Preview()->SetPosition(2 * kSecond), S_OK);
+    page_->Poll();
+    Key(IDC_SLIDER, VK_RIGHT);
+    EXPECT_NEAR(Position(), 2 * kSecond + kFrame, kFrame / 4);
+    Key(IDC_SLIDER, VK_NEXT);
+    EXPECT_NEAR(Position(), 2 * kSecond + kFrame + duration / 10, kFrame);
+    EXPECT_TRUE(page_->Tips().Showing()) << "the position is not shown";
+    Key(IDC_SLIDER, VK_END);
+    EXPECT_NEAR(Position(), duration, kSecond / 2);
+    Key(IDC_SLIDER, VK_HOME);
+    EXPECT_EQ(Position(), 0);
+}
+
+TEST_F(ThumbnailPage, ScreenReadersAndTipsNameEveryControl)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    const auto name = [&](int id) {
+        kadrix::com_ptr<IAccessible> object;
+        const HRESULT made = ::AccessibleObjectFromWindow(Control(id), OBJID_CLIENT,
+                                                           __uuidof(IAccessible),
+                                                           reinterpret_cast<void**>(object.put()));
+        if (FAILED(made))
+            return L"(none: " + std::to_wstring(made) + L")";
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        std::wstring found = SUCCEEDED(object->get_accName(self, &text)) && text ? text : L"";
+        ::SysFreeString(text);
+        return found;
+    };
+    const std::pair<int, const wchar_t*> names[] = {
+        {IDC_STEP_BACK, L"Previous frame"}, {IDC_STOP, L"Stop"},
+        {IDC_PLAY, L"Play"},                {IDC_STEP_FORWARD, L"Next frame"},
+        {IDC_STORE, L"Use this frame as the thumbnail"}, {IDC_SLIDER, L"Position"}};
+    for (const auto& [id, expected] : names) {
+        EXPECT_EQ(name(id), expected) << id;
+        EXPECT_EQ(page_->Tips().Text(Control(id)), expected) << id;
+    }
+    Click(IDC_PLAY);
+    EXPECT_EQ(name(IDC_PLAY), L"Pause");
+    EXPECT_EQ(page_->Tips().Text(Control(IDC_PLAY)), L"Pause");
+}
+
+TEST_F(ThumbnailPage, InHighContrastTheControlsDrawInTheSystemColours)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    kadrix::winui::OverrideHighContrastForTests(1);
+    ::SendMessageW(page_->hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    Pump(100);
+    const auto colour = [](int index) {
+        const COLORREF c = ::GetSysColor(index);
+        return Rgb{GetRValue(c), GetGValue(c), GetBValue(c)};
+    };
+    // The stop button is disabled until the clip plays: grey text on the face.
+    const Picture stop = PictureFromBitmap(kadrix::CaptureClientArea(Control(IDC_STOP)).get());
+    const Picture play = PictureFromBitmap(kadrix::CaptureClientArea(Control(IDC_PLAY)).get());
+    for (const Picture* face : {&stop, &play}) {
+        EXPECT_TRUE(Near(face->at(0, 0), colour(COLOR_BTNTEXT), 0)) << "the frame";
+        EXPECT_TRUE(Near(face->at(4, 4), colour(COLOR_BTNFACE), 0)) << "the face";
+    }
+    EXPECT_TRUE(Near(stop.at(stop.width / 2, stop.height / 2), colour(COLOR_GRAYTEXT), 0));
+    EXPECT_TRUE(Near(play.at(play.width / 2, play.height / 2), colour(COLOR_BTNTEXT), 0));
+    const Picture slider = PictureFromBitmap(kadrix::CaptureClientArea(Control(IDC_SLIDER)).get());
+    EXPECT_TRUE(Near(slider.at(slider.width / 2, 5), colour(COLOR_BTNFACE), 0));
+    EXPECT_TRUE(Near(slider.at(4, 5), colour(COLOR_HIGHLIGHT), 0)) << "the thumb at the start";
+}
+
+TEST_F(ThumbnailPage, AStallAfterTheOpenShowsTheErrorAndNoPicture)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Pump(650);
+    // From now on every call of the player takes longer than the page waits.
+    kadrix::DelayPreviewPlayersForTests(0, kadrix::kPreviewCallWaitMs + 500);
+    RECT slider{};
+    ::GetClientRect(Control(IDC_SLIDER), &slider);
+    Click(IDC_SLIDER, slider.right / 2, 6);
+    Pump(600); // the next poll finds the player stalled
+    ExpectErrorShown();
+}
+
+TEST_F(ThumbnailPage, AnOpenPastTheDeadlineNeverShowsAPictureAndLetsTheFileGo)
+{
+    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
+    kadrix::DelayPreviewPlayersForTests(kadrix::kCaptureDeadlineMs + 1500, 0);
+    Open(clip);
+    EXPECT_EQ(page_->Preview(), nullptr) << "the player was not let go at the deadline";
+    ExpectErrorShown();
+    // The open succeeds after all, on the player's thread; it closes the clip.
+    const ULONGLONG give = ::GetTickCount64() + 10000;
+    while (kadrix::LivePreviewPlayers() > 0 && ::GetTickCount64() < give)
+        Pump(100);
+    EXPECT_EQ(kadrix::LivePreviewPlayers(), 0);
+    EXPECT_FALSE(VideoShown());
+    EXPECT_TRUE(::DeleteFileW(clip.c_str())) << "the clip is still held";
+}
+
+TEST_F(ThumbnailPage, DraggingTheSliderNeverWaitsForTheSeeks)
+{
+    Open(CopyClip(dir_, L"mjpeg.avi"));
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    Pump(650);
+    kadrix::DelayPreviewPlayersForTests(0, 200); // a slow clip: each seek a fifth of a second
+    RECT slider{};
+    ::GetClientRect(Control(IDC_SLIDER), &slider);
+    const HWND control = Control(IDC_SLIDER);
+    const ULONGLONG start = ::GetTickCount64();
+    ::SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 6));
+    for (int i = 0; i < 50; ++i)
+        ::SendMessageW(control, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10 + i * 4, 6));
+    ::SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(10 + 49 * 4, 6));
+    EXPECT_LT(::GetTickCount64() - start, kadrix::kPreviewCallWaitMs) << "the drag waited";
+    kadrix::DelayPreviewPlayersForTests(0, 0);
+    // The latest position asked for is where the preview ends up.
+    EXPECT_EQ(Position(), page_->Slider().Position());
+    EXPECT_EQ(page_->Preview()->State(), S_OK);
+}
+
+TEST_F(ThumbnailPage, AReadOnlyClipCantKeepAFrameAndSaysWhy)
+{
+    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
+    ASSERT_TRUE(::SetFileAttributesW(clip.c_str(), FILE_ATTRIBUTE_READONLY));
+    Open(clip);
+    ASSERT_EQ(page_->Preview()->State(), S_OK);
+    EXPECT_FALSE(::IsWindowEnabled(Control(IDC_STORE)));
+    EXPECT_TRUE(::IsWindowEnabled(Control(IDC_PLAY)));
+    EXPECT_EQ(page_->Tips().Text(Control(IDC_STORE)), L"The file is read-only");
+    Close();
+    ::SetFileAttributesW(clip.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // At the DPI the process was started at (96 in the run of the whole suite;
