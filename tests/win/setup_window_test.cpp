@@ -533,40 +533,41 @@ bool TextFits(HWND control, const kadrix::winui::DpiScale& scale)
     return extent.cx <= room;
 }
 
+struct PlacedScan
+{
+    HWND form;
+    kadrix::winui::DpiScale scale;
+    RECT client;
+    std::map<int, Placed> placed;
+};
+
+BOOL CALLBACK PlaceControl(HWND control, LPARAM param)
+{
+    auto* scan = reinterpret_cast<PlacedScan*>(param);
+    if (!::IsWindowVisible(control))
+        return TRUE;
+    Placed item;
+    const HWND parent = ::GetParent(control);
+    item.parent = parent == scan->form ? 0 : ::GetDlgCtrlID(parent);
+    ::GetWindowRect(control, &item.rect);
+    ::MapWindowPoints(nullptr, scan->form, reinterpret_cast<POINT*>(&item.rect), 2);
+    RECT within{};
+    item.inside =
+        ::IntersectRect(&within, &item.rect, &scan->client) && ::EqualRect(&within, &item.rect);
+    wchar_t className[16] = {};
+    ::GetClassNameW(control, className, 16);
+    // An edit's text is the user's to scroll.
+    item.hasText = ::GetWindowTextLengthW(control) > 0 && ::lstrcmpiW(className, L"Edit") != 0;
+    item.fits = !item.hasText || TextFits(control, scan->scale);
+    scan->placed[::GetDlgCtrlID(control)] = item;
+    return TRUE;
+}
+
 std::map<int, Placed> PlacedControls(HWND form)
 {
-    struct Scan
-    {
-        HWND form;
-        kadrix::winui::DpiScale scale;
-        RECT client;
-        std::map<int, Placed> placed;
-    } scan{form, kadrix::winui::ScaleOf(form), {}, {}};
+    PlacedScan scan{form, kadrix::winui::ScaleOf(form), {}, {}};
     ::GetClientRect(form, &scan.client);
-    ::EnumChildWindows(
-        form,
-        [](HWND control, LPARAM param) -> BOOL {
-            auto* scan = reinterpret_cast<Scan*>(param);
-            if (!::IsWindowVisible(control))
-                return TRUE;
-            Placed item;
-            const HWND parent = ::GetParent(control);
-            item.parent = parent == scan->form ? 0 : ::GetDlgCtrlID(parent);
-            ::GetWindowRect(control, &item.rect);
-            ::MapWindowPoints(nullptr, scan->form, reinterpret_cast<POINT*>(&item.rect), 2);
-            RECT within{};
-            item.inside = ::IntersectRect(&within, &item.rect, &scan->client) &&
-                          ::EqualRect(&within, &item.rect);
-            wchar_t className[16] = {};
-            ::GetClassNameW(control, className, 16);
-            // An edit's text is the user's to scroll.
-            item.hasText = ::GetWindowTextLengthW(control) > 0 &&
-                           ::lstrcmpiW(className, L"Edit") != 0;
-            item.fits = !item.hasText || TextFits(control, scan->scale);
-            scan->placed[::GetDlgCtrlID(control)] = item;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&scan));
+    ::EnumChildWindows(form, &PlaceControl, reinterpret_cast<LPARAM>(&scan));
     return scan.placed;
 }
 
