@@ -28,9 +28,8 @@ const DpiFunctions& Functions()
             found.adjustWindowRectExForDpi =
                 GetProcAddressAs<DpiFunctions::AdjustWindowRectExForDpiFn>(
                     user, "AdjustWindowRectExForDpi");
-            found.getSystemMetricsForDpi =
-                GetProcAddressAs<DpiFunctions::GetSystemMetricsForDpiFn>(
-                    user, "GetSystemMetricsForDpi");
+            found.getSystemMetricsForDpi = GetProcAddressAs<DpiFunctions::GetSystemMetricsForDpiFn>(
+                user, "GetSystemMetricsForDpi");
         }
         return found;
     }();
@@ -52,8 +51,7 @@ int WindowDpi(HWND window)
 void AdjustFrameForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi)
 {
     if (Functions().adjustWindowRectExForDpi &&
-        Functions().adjustWindowRectExForDpi(&rect, style, FALSE, exStyle,
-                                             static_cast<UINT>(dpi)))
+        Functions().adjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
         return;
     ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
 }

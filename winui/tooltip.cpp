@@ -98,8 +98,7 @@ void ToolTip::AddTracker()
     tool.hwnd = owner_;
     tool.uId = kTracker;
     tool.lpszText = const_cast<wchar_t*>(L"");
-    trackerAdded_ =
-        ::SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+    trackerAdded_ = ::SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
 }
 
 void ToolTip::Show(HWND control, const std::wstring& text)

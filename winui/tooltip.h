@@ -3,7 +3,6 @@
 // places itself (a position while a slider is dragged, a short notice).
 #pragma once
 
-
 #include <windows.h>
 #include <commctrl.h>
 

@@ -21,8 +21,8 @@ public:
     explicit LogPixelsSetting(int dpi)
     {
         DWORD size = sizeof previous_;
-        had_ = ::RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, RRF_RT_REG_DWORD,
-                              nullptr, &previous_, &size) == ERROR_SUCCESS;
+        had_ = ::RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, RRF_RT_REG_DWORD, nullptr,
+                              &previous_, &size) == ERROR_SUCCESS;
         Set(static_cast<DWORD>(dpi));
     }
     ~LogPixelsSetting()
@@ -38,8 +38,7 @@ public:
 private:
     static void Set(DWORD dpi)
     {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, REG_DWORD, &dpi,
-                          sizeof dpi);
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, REG_DWORD, &dpi, sizeof dpi);
     }
 
     DWORD previous_ = 0;
