@@ -283,9 +283,8 @@ FunctionEnd
   Call ${UN}RunBounded
 !macroend
 
-; A file that a running program holds (a library Explorer loaded, the
-; uninstaller running in place) can't be deleted, but it can be renamed: it
-; is moved aside to a name of its own (*.tmp) in its folder, and that name is
+; A file that a running program holds (a library Explorer loaded) can't be
+; deleted, but it can be renamed: it is moved aside to a name of its own (*.tmp) in its folder, and that name is
 ; deleted at the next reboot. The real name is free at once, so a reinstall
 ; before the reboot writes its new file there, and the reboot leaves it.
 !macro MoveAside DIR NAME
