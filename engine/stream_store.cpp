@@ -8,7 +8,6 @@
 #include "engine/user_message.h"
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -73,17 +72,6 @@ kadrix::unique_file OpenStreamForWriting(const wchar_t* path, std::wstring_view 
         return {};
     }
     return stream;
-}
-
-// Removes a stream that a failed write left half-written, through its own
-// handle (by name only when that can't be done).
-void DiscardStream(kadrix::unique_file stream, const std::wstring& name)
-{
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    if (::SetFileInformationByHandle(stream.get(), FileDispositionInfo, &dispose, sizeof dispose))
-        return;
-    stream.reset();
-    ::DeleteFileW(name.c_str());
 }
 
 } // namespace
@@ -154,7 +142,7 @@ HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
     // rather than a broken picture.
     const std::wstring_view name = kadrix::ThumbStreamName(userChosen != 0);
     DWORD error = 0;
-    kadrix::unique_file out = OpenStreamForWriting(path, name, GENERIC_WRITE | DELETE, 0, &error);
+    kadrix::unique_file out = OpenStreamForWriting(path, name, GENERIC_WRITE, 0, &error);
     if (!out)
         return FromWriteError(error);
     DWORD written = 0;
@@ -162,7 +150,8 @@ HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
         !::WriteFile(out.get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr) ||
         written != jpeg.size()) {
         error = ::GetLastError();
-        DiscardStream(std::move(out), kadrix::StreamPath(path, name));
+        out.reset();
+        ::DeleteFileW(kadrix::StreamPath(path, name).c_str());
         return FromWriteError(error ? error : ERROR_WRITE_FAULT);
     }
     kadrix::MarkPhase("write the stream");
