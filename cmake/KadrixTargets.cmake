@@ -32,6 +32,25 @@ function(kadrix_type_library idl tlb)
     COMMENT "Type library ${name}")
 endfunction()
 
+# The version resource of every deliverable: kadrix_version.h, made from
+# project(Kadrix VERSION ...), and version_info.rc, which the target's own
+# .rc includes after defining the binary's description and names.
+foreach(part MAJOR MINOR PATCH TWEAK)
+  set(KADRIX_VERSION_${part} "${PROJECT_VERSION_${part}}")
+  if(KADRIX_VERSION_${part} STREQUAL "")
+    set(KADRIX_VERSION_${part} 0)
+  endif()
+endforeach()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/kadrix_version.h.in
+               ${PROJECT_BINARY_DIR}/generated/kadrix_version.h @ONLY)
+
+function(kadrix_version_resource target rc)
+  target_include_directories(${target} PRIVATE ${PROJECT_BINARY_DIR}/generated
+                                                ${PROJECT_SOURCE_DIR}/cmake)
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
+    ${PROJECT_BINARY_DIR}/generated/kadrix_version.h ${PROJECT_SOURCE_DIR}/cmake/version_info.rc)
+endfunction()
+
 # Every Windows binary we build, for the runtime-import check.
 define_property(GLOBAL PROPERTY KADRIX_WINDOWS_BINARIES
   BRIEF_DOCS "Windows binaries checked for mingw runtime imports"

@@ -7,6 +7,7 @@
 #include "engine/phase_clock.h"
 #include "engine/user_message.h"
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -60,6 +61,23 @@ HRESULT FromWriteError(DWORD error)
     return refused ? E_ACCESSDENIED : HRESULT_FROM_WIN32(error);
 }
 
+// The one place where a clip's streams are opened for writing: opened, not
+// truncated (a truncation at the open would come before the mark), and for
+// the handler's own streams marked before anything is written. A handle that
+// can't be marked is not used: the stream then stays as it was, and the next
+// request tries again. Null with the error in *error otherwise.
+kadrix::unique_file OpenStreamForWriting(const wchar_t* path, std::wstring_view name, DWORD access,
+                                         DWORD share, DWORD* error)
+{
+    kadrix::unique_file stream(::CreateFileW(kadrix::StreamPath(path, name).c_str(), access, share,
+                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!stream || (name != kadrix::kUserThumbStream && !kadrix::KeepFileTimes(stream.get()))) {
+        *error = ::GetLastError();
+        return {};
+    }
+    return stream;
+}
+
 } // namespace
 
 namespace kadrix {
@@ -76,6 +94,28 @@ unique_file HoldClip(const wchar_t* path)
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return {};
     return clip;
+}
+
+bool KeepFileTimes(HANDLE file)
+{
+    FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};
+    return ::SetFileTime(file, nullptr, &keep, &keep) != FALSE;
+}
+
+bool WriteGenerationStamp(const wchar_t* path, std::uint32_t stamp)
+{
+    const unique_file clip = HoldClip(path);
+    if (!clip)
+        return false; // gone meanwhile: nothing is written, nothing created
+    DWORD error = 0;
+    const unique_file stream = OpenStreamForWriting(path, kStampStream, GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &error);
+    std::uint8_t bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<std::uint8_t>(stamp >> (8 * i));
+    DWORD written = 0;
+    return stream && ::WriteFile(stream.get(), bytes, sizeof bytes, &written, nullptr) &&
+           written == sizeof bytes;
 }
 
 bool IsRemoteData(const wchar_t* path)
@@ -125,17 +165,18 @@ HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen)
 
     // The stream is replaced whole; a write that fails half way leaves none
     // rather than a broken picture.
-    const std::wstring stream = kadrix::StreamPath(path, kadrix::ThumbStreamName(userChosen != 0));
-    kadrix::unique_file out(::CreateFileW(stream.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring_view name = kadrix::ThumbStreamName(userChosen != 0);
+    DWORD error = 0;
+    kadrix::unique_file out = OpenStreamForWriting(path, name, GENERIC_WRITE, 0, &error);
     if (!out)
-        return FromWriteError(::GetLastError());
+        return FromWriteError(error);
     DWORD written = 0;
-    if (!::WriteFile(out.get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr) ||
+    if (!::SetEndOfFile(out.get()) ||
+        !::WriteFile(out.get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr) ||
         written != jpeg.size()) {
-        const DWORD error = ::GetLastError();
+        error = ::GetLastError();
         out.reset();
-        ::DeleteFileW(stream.c_str());
+        ::DeleteFileW(kadrix::StreamPath(path, name).c_str());
         return FromWriteError(error ? error : ERROR_WRITE_FAULT);
     }
     kadrix::MarkPhase("write the stream");

@@ -1,10 +1,19 @@
 // The thumbnail stream store: JPEG frames and the generation stamp kept in
 // alternate data streams of the video file itself.
+//
+// On NTFS a write into any stream of a file counts as a change of the file:
+// its "Date modified" moves. The streams the thumbnail handler writes (the
+// automatic thumbnail and its stamp) are written while someone merely looks
+// at a folder, so their handles are marked to leave the clip's times alone;
+// sorting by date and backup programs then see no change. A frame the user
+// stores is a change the user made, and moves the time as any edit does.
 #pragma once
 
 #include "base/unique_handle.h"
 
 #include <windows.h>
+
+#include <cstdint>
 
 // Encodes the frame as JPEG into the file's user-chosen stream (userChosen
 // nonzero) or automatic stream (0), replacing what the stream held. The
@@ -19,6 +28,17 @@ void WriteThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
 HRESULT SaveThumbnailStream(const wchar_t* path, HBITMAP bitmap, int userChosen);
 
 namespace kadrix {
+
+// Writes the 4-byte generation stamp, little-endian, at offset 0 of the
+// clip's stamp stream, creating the stream when it is missing; the stream is
+// never truncated, as nothing longer is ever written there. False when the
+// clip is gone or the stream can't be written (a read-only file or medium).
+bool WriteGenerationStamp(const wchar_t* path, std::uint32_t stamp);
+
+// Marks a handle, right after it is opened, so that no later write through
+// it changes the file's last-write or last-access time (SetFileTime with
+// both members of each 0xFFFFFFFF). False when the system refuses.
+bool KeepFileTimes(HANDLE file);
 
 // The clip itself, opened for its attributes only and shared for reading and
 // writing but not for deleting, so that it can be neither deleted nor renamed

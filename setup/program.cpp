@@ -27,6 +27,13 @@ std::wstring UncaughtErrorText(Switch command)
     return L"Error in Zelkon " + std::wstring(where) + L":\r\n" + winui::CurrentExceptionMessage();
 }
 
+// Set by an installer with nobody to answer (see switches.h).
+bool Unattended()
+{
+    wchar_t value[2] = {};
+    return ::GetEnvironmentVariableW(kUnattendedVariable, value, 2) == 1 && value[0] == L'1';
+}
+
 void RunSwitch(Switch command, TForm1& form, winui::Application& application)
 {
     switch (command) {
@@ -70,20 +77,29 @@ int RunProgram(const std::vector<std::wstring>& parameters)
     TForm1 form1;
     Tform_AddAssociation form_AddAssociation;
     const Switch command = parameters.empty() ? Switch::None : SwitchOf(parameters.front());
+    // Unattended, every box the run would show is left out and counted.
+    const bool unattended = command != Switch::None && Unattended();
+    bool boxLeftOut = false;
+    if (unattended)
+        application.SetMessageBoxHook([&](HWND, const std::wstring&, const std::wstring&, UINT) {
+            boxLeftOut = true;
+            return IDOK;
+        });
     try {
         form1.Create();
         RunSwitch(command, form1, application);
     } catch (...) {
         // Not the window's error box: an installer's run that failed ends
         // here, with the failure in the exit code.
-        ::MessageBoxW(nullptr, UncaughtErrorText(command).c_str(), L"Application Error",
-                      MB_OK | MB_ICONERROR);
+        if (!unattended)
+            ::MessageBoxW(nullptr, UncaughtErrorText(command).c_str(), L"Application Error",
+                          MB_OK | MB_ICONERROR);
         return 1;
     }
     form_AddAssociation.Create(form1.hwnd());
     form1.SetAddAssociationForm(&form_AddAssociation);
     application.Run(form1);
-    return 0;
+    return boxLeftOut ? 1 : 0;
 }
 
 } // namespace kadrix::setup

@@ -142,22 +142,6 @@ bool CMyFirstGlimvex::AutomaticThumbnailIsCurrent() const
            stamp == settings_.random;
 }
 
-void CMyFirstGlimvex::WriteStamp() const
-{
-    const kadrix::unique_file clip = kadrix::HoldClip(path_);
-    if (!clip)
-        return; // gone meanwhile: nothing is written, nothing created
-    // Not truncated: nothing longer than these 4 bytes is ever written here.
-    kadrix::unique_file file(::CreateFileW(kadrix::StreamPath(path_, kadrix::kStampStream).c_str(),
-                                           GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_ALWAYS, 0, nullptr));
-    if (!file || ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-        return; // a read-only file or medium: the next request captures again
-    const DWORD stamp = settings_.random;
-    DWORD written = 0;
-    (void)::WriteFile(file.get(), &stamp, sizeof stamp, &written, nullptr);
-}
-
 HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
 {
     if (!bitmap)
@@ -191,7 +175,9 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
         // whatever automatic thumbnail there is, or the background alone.
         (void)kadrix::RunCaptureJob(path_, position.value, position.scale, 0,
                                     kadrix::kCaptureDeadlineMs, &captured);
-        WriteStamp();
+        // A clip that went away, or a read-only file or medium: no stamp, and
+        // the next request captures again.
+        (void)kadrix::WriteGenerationStamp(path_, settings_.random);
         kadrix::MarkPhase("write the stamp");
     } else {
         kadrix::MarkPhase("look at the streams");

@@ -52,7 +52,6 @@ private:
     HRESULT SetPath(LPCWSTR path);
     HRESULT ThumbnailRequest(HBITMAP* bitmap);
     bool AutomaticThumbnailIsCurrent() const;
-    void WriteStamp() const;
 
     kadrix::com::ModuleLock moduleLock_;
     LONG refs_ = 1; // apartment-threaded: called on one thread only

@@ -6,16 +6,25 @@ installer_test.py SOURCE_DIR WORK_DIR MEDIA_DIR SESSION_STATE
 A machine where another program already handles .avi thumbnails and the user
 has settings from before: the silent install must give real thumbnails through
 the registry in 64-bit and 32-bit hosts and the Kadrix tab in a file's
-Properties; the silent uninstall must leave the registry (both views) and the
-program folders as they were, but for the few keys leftovers() lists. The
-same after installing twice and uninstalling once with the recorded
-QuietUninstallString. An install whose registration fails ends with a non-zero
-code before it associates anything.
+Properties. While a host holds Tabliq (as Explorer holds its handlers), an
+upgrade, an uninstall and a reinstall before the reboot each end with the
+exit code a deployment tool reads (3010 when the reboot is needed), and the
+reboot deletes only the files they moved aside: the reinstalled files stay.
+The recorded QuietUninstallString waits, reports, and after the reboot leaves
+the registry (both views) and the program folders as they were, but for the
+few keys leftovers() lists. A /D= elsewhere, a registration that fails and
+one whose step would show a box each end the install with 2.
+
+The installer is built with a stand-in signing command that records what it
+was given: every binary installed, the installer itself and the uninstaller
+it writes must have gone through it. The version resources of all seven
+binaries must say project()'s version.
 
 Exits 77 (skipped) where makensis is missing, and on a machine that runs
 64-bit code only: the installer is a 32-bit program.
 """
 
+import hashlib
 import os
 import re
 import shutil
@@ -139,10 +148,27 @@ class Wine:
 
     def command_line(self, line):
         """Runs a raw Windows command line (wine would quote an argument such
-        as "_?=C:\\Program Files\\Kadrix") from a batch file; its exit code."""
-        batch = self.drive / "kadrix-test" / "run.cmd"
-        batch.write_text(f"@{line}\r\n@exit /b %ERRORLEVEL%\r\n")
-        return self.run(["cmd", "/c", r"C:\kadrix-test\run.cmd"])[0]
+        as "_?=C:\\Program Files\\Kadrix") from a batch file, which waits for
+        it: (exit code, what it printed). The code is read inside Windows, as
+        a Unix exit status would keep only its low byte (3010 is 194)."""
+        folder = self.drive / "kadrix-test"
+        (folder / "exit-code.txt").unlink(missing_ok=True)
+        # The redirection first: after the line it would change its end,
+        # which "_?=" takes whole as a folder. (Wine's cmd takes no "2>&1"
+        # there; the installer prints only to its standard output.)
+        (folder / "run.cmd").write_text(f"@>C:\\kadrix-test\\output.txt {line}\r\n"
+                                        f"@>C:\\kadrix-test\\exit-code.txt echo %ERRORLEVEL%\r\n")
+        self.run(["cmd", "/c", r"C:\kadrix-test\run.cmd"])
+        code = (folder / "exit-code.txt").read_text().strip()
+        check(code.lstrip("-").isdigit(), f"no exit code from {line}")
+        return int(code), (folder / "output.txt").read_text(errors="replace")
+
+    def reboot(self):
+        """What a restart does to files: once every process has ended,
+        wineboot carries out the renames and deletions queued for it."""
+        self.settle()
+        self.run(["wineboot", "--restart"])
+        self.settle()
 
     def settle(self):
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=time_left(180), check=True)
@@ -324,23 +350,123 @@ def check_properties(wine, source):
           f"kadrix-props found no Kadrix tab (exit {code}):\n{output}")
 
 
-def install(wine, installer):
-    code, _ = wine.run([windows_path(installer), "/S"])
-    check(code == 0, f"silent install: exit {code}")
+def install(wine, installer, expected=0, arguments=""):
+    code, output = wine.command_line(f'"{windows_path(installer)}" /S{arguments}')
+    check(code == expected, f"silent install{arguments}: exit {code}, not {expected}\n{output}")
+    return output
 
 
-def build_installer(source):
-    built = subprocess.run([str(source / "scripts" / "build-installer.sh")], capture_output=True, text=True)
+def quiet_uninstall(wine, state, before_folder="", expected=0):
+    """The entry's QuietUninstallString, as a deployment tool runs it, with
+    before_folder put in before its last argument ("_?=", which must stay
+    last); it waits, so its exit code is the uninstall's."""
+    quiet = state.value(UNINSTALL_KEY, "QuietUninstallString")
+    check(quiet is not None, "the uninstall entry has no QuietUninstallString")
+    quiet = quiet.strip('"').replace('\\"', '"').replace("\\\\", "\\")
+    head, folder = quiet.split(" _?=")
+    code, output = wine.command_line(f"{head}{before_folder} _?={folder}")
+    check(code == expected, f"the quiet uninstall: exit {code}, not {expected}\n{output}")
+
+
+def pending_deletions(wine):
+    """The files and folders the next reboot deletes or renames: the sources
+    of the source, target pairs in the registry file's REG_MULTI_SZ, which
+    Wine writes as an escaped string (str(7)) or in hex (hex(7))."""
+    text = (wine.prefix / "system.reg").read_text(encoding="utf-8", errors="replace")
+    key = text.find("[System\\\\CurrentControlSet\\\\Control\\\\Session Manager]")
+    value = re.compile(r'^"PendingFileRenameOperations"='
+                       r'(?:str\(7\):"((?:[^"\\]|\\.)*)"|hex\(7\):((?:.*\\\n)*.*))$', re.M).search(text, key)
+    if key < 0 or not value or value.start() > text.find("\n[", key + 1):
+        return []
+    if value.group(1) is not None:
+        names = re.sub(r"\\(.)", lambda m: "\0" if m.group(1) == "0" else m.group(1), value.group(1))
+    else:
+        names = bytes(int(b, 16) for b in re.findall(r"[0-9a-f]{2}", value.group(2))).decode("utf-16-le")
+    parts = names.split("\0")
+    return [source.removeprefix("\\??\\") for source in parts[0:-1:2] if source]
+
+
+def check_pending_only_moved_aside(wine):
+    """No real name of ours is left to the reboot, which would delete what a
+    later install wrote there: only files moved aside (*.tmp) and folders."""
+    ours = [p for p in pending_deletions(wine) if re.match(r"(?i)C:\\Program Files( \(x86\))?\\Kadrix", p)]
+    check(ours, "nothing of ours is left to the reboot, though a library was held")
+    real = [p for p in ours if not (p.lower().endswith(".tmp") or re.fullmatch(r"(?i).*\\Kadrix\\?", p))]
+    check(not real, f"the reboot would delete files an install writes: {real}")
+
+
+def build_installer(source, work):
+    """The installer, built anew with a stand-in for the signing command that
+    records each file it is given, and its hash; (installer, {hash: path})."""
+    log = work / "signed.txt"
+    log.unlink(missing_ok=True)
+    env = dict(os.environ, KADRIX_SIGN_CMD=f"sha256sum >>'{log}'")
+    built = subprocess.run([str(source / "scripts" / "build-installer.sh")], env=env, capture_output=True,
+                           text=True)
     check(built.returncode == 0, f"build-installer.sh failed:\n{built.stdout}{built.stderr}")
     # The 32-bit host comes from the x86 tree too.
-    subprocess.run(["cmake", "--build", "--preset", "x86", "--target", "kadrix-thumb"], cwd=source,
-                   check=True, capture_output=True)
-    return Path(built.stdout.strip().splitlines()[-1])
+    for preset, target in (("x86", "kadrix-thumb"), ("x64", "version_probe")):
+        subprocess.run(["cmake", "--build", "--preset", preset, "--target", target], cwd=source,
+                       check=True, capture_output=True)
+    signed = dict(line.split(None, 1) for line in log.read_text().splitlines())
+    return Path(built.stdout.strip().splitlines()[-1]), {h: p.strip() for h, p in signed.items()}
+
+
+def sha256(path):
+    return hashlib.sha256(path.read_bytes()).hexdigest()
+
+
+def check_signed(wine, installer, signed):
+    """Each binary that was packed (both bitnesses), the uninstaller, which
+    makensis hands over before it packs it, and the installer itself went
+    through the signing command, and what was installed is what it saw."""
+    names = sorted(Path(p).parent.name + "/" + Path(p).name for p in signed.values() if "/payload/" in p)
+    packed = sorted(f"{arch}/{name}" for arch in ("x64", "x86")
+                    for name in ("Glimvex.dll", "Tabliq.dll", "Zelkon.exe"))
+    check(names == packed, f"the payload signed: {names}")
+    check(sha256(installer) in signed, "the installer did not go through the signing command")
+    check(len(signed) == 8, f"signed {len(signed)} files, not the six binaries, the uninstaller, the installer")
+    for folder, files in (("Program Files", ("Glimvex.dll", "Tabliq.dll", "Zelkon.exe", "uninstall.exe")),
+                          ("Program Files (x86)", ("Glimvex.dll", "Tabliq.dll"))):
+        for name in files:
+            check(sha256(wine.drive / folder / "Kadrix" / name) in signed,
+                  f"{folder}/Kadrix/{name} is not a file the signing command saw")
+
+
+def check_versions(wine, source, installer):
+    """The version resources of the six binaries and the installer, read
+    back with GetFileVersionInfoW: project()'s version, and who made them."""
+    project = (source / "CMakeLists.txt").read_text()
+    version = re.search(r"^project\(Kadrix VERSION ([0-9.]+)", project, re.M).group(1)
+    quad = ".".join((version.split(".") + ["0"] * 4)[:4])
+    files = [source / "build" / preset / folder / name for preset in ("x86", "x64")
+             for folder, name in (("thumbnail_handler", "Glimvex.dll"), ("property_sheet", "Tabliq.dll"),
+                                  ("setup", "Zelkon.exe"))] + [installer]
+    probe = source / "build" / "x64" / "tests" / "installer" / "version_probe.exe"
+    code, output = wine.run([windows_path(probe), *(windows_path(f) for f in files)])
+    lines = [line.split("\t") for line in output.splitlines() if "\t" in line]
+    check(code == 0 and len(lines) == len(files), f"version_probe: exit {code}\n{output}")
+    for fields in lines:
+        name = fields[0]
+        check(fields[1:3] == [quad, quad] and fields[3:5] == [version, version],
+              f"{name}: versions {fields[1:5]}, not {quad} and {version}")
+        check(fields[5:7] == ["Kadrix", "Vantrel"] and fields[7] != "(none)" and "Vantrel" in fields[8],
+              f"{name}: product, company, description, copyright {fields[5:]}")
+
+
+def held_by_host(wine, source, path, seconds):
+    """A Properties host that has loaded the library at path and keeps it
+    for at most that many seconds; the caller ends it when it is done."""
+    output = tempfile.TemporaryFile()
+    host = wine.start([windows_path(tool(source, "x64", "kadrix-props.exe")), "--close-after",
+                       str(seconds * 1000), r"C:\kadrix-test\clips\x64.avi"], output)
+    wait_until_mapped(path)
+    return host, output
 
 
 def scenario(source, work, media, display):
-    step("building the installer")
-    installer = build_installer(source)
+    step("building the installer, signed by a stand-in")
+    installer, signed = build_installer(source, work)
     wine = Wine(work, display)
     try:
         step("creating a fresh prefix")
@@ -350,6 +476,8 @@ def scenario(source, work, media, display):
         check(wine.run(["reg", "import", r"C:\kadrix-test\before.reg", "/reg:64"])[0] == 0, "reg import failed")
         wine.settle()
         before = Snapshot(wine)
+        step("the version resources")
+        check_versions(wine, source, installer)
 
         step("silent install")
         # Nobody holds it open here: the install deletes it quietly.
@@ -363,61 +491,65 @@ def scenario(source, work, media, display):
         wine.settle()
         installed = Snapshot(wine)
         check_installed(installed)
+        check_signed(wine, installer, signed)
         step("thumbnails and the Kadrix tab through the registry")
         check_thumbnails(wine, source, work, media)
         check_properties(wine, source)
 
-        # "_?=" makes the uninstaller run in place and wait, so its exit code
-        # is the uninstall's; it can't delete itself then, which is ours to do.
-        step("silent uninstall, in place")
+        # Wine, like Windows, refuses to delete a loaded library: each run
+        # must move it aside, and leave the reboot only the name it moved it
+        # to, or the reboot would delete the file the reinstall wrote.
+        step("upgrade, uninstall and reinstall while a host holds Tabliq")
         folder = wine.drive / "Program Files" / "Kadrix"
-        code = wine.command_line(r'"C:\Program Files\Kadrix\uninstall.exe" /S _?=C:\Program Files\Kadrix')
-        check(code == 0, f"silent uninstall: exit {code}")
-        rest = sorted(p.name for p in folder.iterdir())
-        check(rest == ["uninstall.exe"], f"left in the program folder: {rest}")
-        (folder / "uninstall.exe").unlink()
-        folder.rmdir()
-        wine.settle()
-        check_clean(before, Snapshot(wine))
-
-        # The second over a library in use, as Explorer holds its handlers:
-        # Wine, like Windows, refuses to delete a loaded library, so the
-        # upgrade must have moved it aside.
-        step("installing twice, the second while a host holds Tabliq")
-        install(wine, installer)
-        with tempfile.TemporaryFile() as output:
-            host = wine.start([windows_path(tool(source, "x64", "kadrix-props.exe")), "--close-after", "10000",
-                               r"C:\kadrix-test\clips\x64.avi"], output)
-            try:
-                wait_until_mapped(folder / "Tabliq.dll")
-                install(wine, installer)
-                check(list(folder.glob("*.tmp")), "the upgrade did not move the loaded Tabliq.dll aside")
-            finally:
-                host.wait(timeout=time_left(60))
-        wine.settle()
+        host, output = held_by_host(wine, source, folder / "Tabliq.dll", 25)
+        try:
+            install(wine, installer, expected=3010)
+            check(list(folder.glob("*.tmp")), "the upgrade did not move the loaded Tabliq.dll aside")
+            quiet_uninstall(wine, installed, expected=3010)
+            install(wine, installer)
+        finally:
+            host.terminate()
+            host.wait(timeout=time_left(60))
+            output.close()
+        wine.settle()  # the registry file is written when the server ends
+        check_pending_only_moved_aside(wine)
+        wine.reboot()
         again = Snapshot(wine)
+        check_installed(again)
+        check(not list(folder.glob("*.tmp")), "the reboot left files moved aside")
         changed = registry_diff(installed, again)
-        check(not changed, "a second install left another registry:\n  " + listing(changed))
+        check(not changed, "the reinstall left another registry:\n  " + listing(changed))
 
-        # As a deployment tool runs it, with the user's settings going too.
+        # As a deployment tool runs it, with the settings going too; it
+        # waits, and removes itself at the reboot.
         step("the recorded quiet uninstall, settings removed")
-        quiet = again.value(UNINSTALL_KEY, "QuietUninstallString")
-        quiet = quiet.strip('"').replace('\\"', '"').replace("\\\\", "\\")
-        check(wine.command_line(quiet + " /REMOVESETTINGS") == 0, "the quiet uninstall did not start")
-        wine.settle()  # the uninstaller runs from a copy of itself in the temp folder
+        quiet_uninstall(wine, again, before_folder=" /REMOVESETTINGS")
+        wine.reboot()
         after = Snapshot(wine)
         check(after.value(SETTINGS_KEY, "Percent") is None, "the settings were not removed")
         check_clean(before, after, also_gone=(SETTINGS_KEY.lower(), r"hkcu\software\vantrel"))
 
+        step("installs that are refused or fail")
+        output = install(wine, installer, expected=2, arguments=r" /D=C:\Elsewhere")
+        check("folders are fixed" in output, f"a refused /D= said: {output!r}")
+        check(not folder.exists() and not (wine.drive / "Elsewhere").exists(), "a refused /D= installed files")
+
         # A registration that fails: the 32-bit regsvr32 can't start.
-        step("an install whose registration fails")
-        (wine.drive / "windows" / "syswow64" / "regsvr32.exe").rename(
-            wine.drive / "windows" / "syswow64" / "regsvr32.moved")
-        code, _ = wine.run([windows_path(installer), "/S"])
-        check(code == 2, f"an install whose registration failed: exit {code}, not 2")
+        regsvr32 = wine.drive / "windows" / "syswow64" / "regsvr32.exe"
+        regsvr32.rename(regsvr32.with_suffix(".moved"))
+        install(wine, installer, expected=2)
+        regsvr32.with_suffix(".moved").rename(regsvr32)
         wine.settle()
         check(Snapshot(wine).value(rf"HKLM\Software\Classes\.avi\ShellEx\{PROVIDER_KEY}")
               == f'"{OTHER_HANDLER}"', "a failed install went on to associate the file types")
+
+        # A handler key whose value is no string: the setup program's
+        # -register would show its error in a box that nobody answers here.
+        key = rf"HKCR\.avi\ShellEx\{EXTRACT_KEY}"
+        check(wine.run(["reg", "add", key, "/ve", "/t", "REG_DWORD", "/d", "1", "/f", "/reg:64"])[0] == 0,
+              "reg add failed")
+        output = install(wine, installer, expected=2)
+        check("Zelkon.exe -register: 1)" in output, f"the failed association said: {output!r}")
     finally:
         wine.stop()
     shutil.rmtree(wine.prefix, ignore_errors=True)  # 1 GB; kept when the test failed

@@ -282,6 +282,11 @@ TEST_F(CommandLine, RegistryErrorEndsTheRunWithApplicationError)
     EXPECT_EQ(run.boxes[0].title, L"Application Error");
     EXPECT_NE(run.boxes[0].text.find(L"Invalid data type for ''"), std::wstring::npos)
         << testing::PrintToString(run.boxes[0].text);
+    // As a silent install runs it: the same failure, and no box that would wait.
+    const ProgramRun unattended = Zelkon(L"-register", {{L"KADRIX_UNATTENDED", L"1"}});
+    EXPECT_TRUE(unattended.finished);
+    EXPECT_EQ(unattended.exitCode, 1u);
+    EXPECT_TRUE(unattended.boxes.empty());
     // Extensions before the failing one stay registered, later ones untouched.
     EXPECT_EQ(DefaultString(HKEY_CLASSES_ROOT, Handler(L".asx", kExtractImageHandlerKey)),
               kExtractor);
@@ -306,12 +311,17 @@ TEST_F(CommandLine, CacheCleaningDeletesFreeFilesAndReportsTheOthers)
     ASSERT_TRUE(::CreateDirectoryW(file(L"thumbcache_dir").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(local.file(L"thumbcache_root.db"), SampleMainData(64)));
 
-    ProgramRun run;
+    ProgramRun run, unattended;
     {
         FileLockedByChild lock(file(L"thumbcache_32.db"));
         ASSERT_TRUE(lock.locked());
         run = Zelkon(L"-cleancache", {{L"LOCALAPPDATA", local.path()}});
+        unattended =
+            Zelkon(L"-cleancache", {{L"LOCALAPPDATA", local.path()}, {L"KADRIX_UNATTENDED", L"1"}});
     }
+    // Unattended, the files it can't delete end the run with 1, not in boxes.
+    EXPECT_EQ(unattended.exitCode, 1u);
+    EXPECT_TRUE(unattended.boxes.empty());
     EXPECT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
     ASSERT_EQ(run.boxes.size(), 2u);
