@@ -27,7 +27,6 @@ ContainerProbe Walk(Bytes& bytes, FrameSize* frame)
         return Undecodable("empty file");
     Head head;
     head.have = static_cast<std::size_t>(std::min<u64>(bytes.size(), sizeof head.bytes));
-    bytes.Keep(0, bytes.size());
     if (!bytes.Read(0, head.bytes, head.have))
         return ReadFailed();
     for (const Format& format : kFormats)
@@ -43,6 +42,12 @@ ContainerProbe ProbeContainer(ProbeReader& reader)
     Bytes bytes(reader);
     FrameSize frame;
     ContainerProbe probe = Walk(bytes, &frame);
+    // A walk that could not read on has not seen its structure to the end:
+    // whatever it made of what was left is no judgement. (A walk that had
+    // seen enough to refuse the file returned before it read again.) The
+    // frame size stands: it was read before.
+    if (bytes.failure())
+        probe = NotJudged(bytes.failure());
     probe.reads = bytes.reads();
     probe.width = frame.width;
     probe.height = frame.height;

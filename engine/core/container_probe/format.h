@@ -52,71 +52,55 @@ inline bool Is(const std::uint8_t* p, const char* fourcc)
     return std::memcmp(p, fourcc, 4) == 0;
 }
 
-// The reader, with the file's size taken once, the reads counted, and one
-// window of the file kept in memory.
+// The file as the walks see it: its size, taken once, and a window of 16 KB
+// that follows the reads. A read the window does not hold moves it to the
+// read's offset and fills it from there, so a walk that goes forward through
+// the file pays one read for a window's worth of small steps: the headers a
+// probe walks mostly lie together, and one read of them costs a disk no more
+// than one of 16 bytes. The window spends the probe's budget (kProbeReadBudget
+// reads, kProbeByteBudget bytes); once a read fails or the budget is spent,
+// every read after fails, and the probe answers with what it saw before.
 class Bytes
 {
 public:
     explicit Bytes(ProbeReader& reader) : reader_(reader), size_(reader.Size()) {}
+    Bytes(const Bytes&) = delete;
+    Bytes& operator=(const Bytes&) = delete;
 
     u64 size() const { return size_; }
     int reads() const { return reads_; }
     u64 left(u64 offset) const { return offset < size_ ? size_ - offset : 0; }
+    // Why reading stopped, or null while it has not.
+    const char* failure() const { return failure_; }
 
-    // Keeps up to a window's worth of the bytes at offset in memory: the
-    // headers a probe walks mostly lie together (the start of the file, the
-    // movie box), and one read of them costs a disk no more than one of 16
-    // bytes.
-    void Keep(u64 offset, u64 length)
-    {
-        const std::size_t n = static_cast<std::size_t>(
-            std::min<u64>(std::min<u64>(length, sizeof window_), left(offset)));
-        if (Holds(offset, n))
-            return; // in the window already
-        ++reads_;
-        kept_ = reader_.ReadAt(offset, window_, n) == n ? n : 0;
-        keptAt_ = offset;
-    }
+    // Reads count bytes (at most a window's worth) at offset, all of which the
+    // caller knows lie inside the file. False when they can't be had: a read
+    // error, a file that shrank under us, the budget spent.
+    bool Read(u64 offset, std::uint8_t* buffer, std::size_t count);
 
-    // Reads count bytes at offset, all of which the caller knows lie inside
-    // the file. False when the reader gives fewer: an I/O error, or a file
-    // that shrank under us.
-    bool Read(u64 offset, std::uint8_t* buffer, std::size_t count)
-    {
-        if (Holds(offset, count)) {
-            std::memcpy(buffer, window_ + (offset - keptAt_), count);
-            return true;
-        }
-        ++reads_;
-        return reader_.ReadAt(offset, buffer, count) == count;
-    }
-
-    // The bytes at offset as far as the window holds them, up to count; the
-    // window moves to offset first unless it holds the first `need` of them
-    // (at most what is left of the file). For walks that go forward through
-    // the file: each read then serves a window's worth of small steps.
-    // Returns how many bytes *data points at, 0 on an error.
-    std::size_t Peek(u64 offset, std::size_t need, std::size_t count, const std::uint8_t** data)
-    {
-        if (!Holds(offset, need))
-            Keep(offset, sizeof window_);
-        if (!Holds(offset, need))
-            return 0;
-        *data = window_ + (offset - keptAt_);
-        return static_cast<std::size_t>(std::min<u64>(count, kept_ - (offset - keptAt_)));
-    }
+    // The bytes at offset as far as the window holds them, up to count, the
+    // window moved there unless it holds the first `need` of them (at most
+    // what is left of the file). Returns how many bytes *data points at, 0
+    // when not even `need` can be had.
+    std::size_t Peek(u64 offset, std::size_t need, std::size_t count, const std::uint8_t** data);
 
 private:
+    static constexpr std::size_t kWindow = 16384;
+
     bool Holds(u64 offset, std::size_t count) const
     {
         return offset >= keptAt_ && offset - keptAt_ <= kept_ &&
                count <= kept_ - (offset - keptAt_);
     }
+    // Moves the window to offset, with at least need bytes in it.
+    bool Fill(u64 offset, std::size_t need);
 
     ProbeReader& reader_;
     u64 size_;
     int reads_ = 0;
-    std::uint8_t window_[16384];
+    u64 bytesRead_ = 0;
+    const char* failure_ = nullptr;
+    std::uint8_t window_[kWindow];
     u64 keptAt_ = 0;
     std::size_t kept_ = 0;
 };
@@ -146,6 +130,8 @@ inline ContainerProbe NotJudged(const char* reason)
     return Judge(ContainerVerdict::NotJudged, reason);
 }
 
+// A walk stopped by a read that failed. (The probe then answers with the
+// reason Bytes::failure() gives.)
 inline ContainerProbe ReadFailed()
 {
     return NotJudged("the file could not be read");

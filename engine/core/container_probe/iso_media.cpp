@@ -94,6 +94,81 @@ struct Movie
     FrameSize frame;              // from the first sample description
 };
 
+// a + b, or 0 (not known) when that does not fit.
+u64 EndOf(u64 a, u64 b)
+{
+    return a <= ~u64{0} - b ? a + b : 0;
+}
+
+// A chunk offset box's first offset (32-bit in stco, 64-bit in co64);
+// false for a box without one.
+bool FirstChunk(Bytes& bytes, u64 b, u64 e, bool wide, u64* offset)
+{
+    std::uint8_t h[16];
+    if (!ReadBody(bytes, b, e, h, wide ? 16 : 12) || Be32(h + 4) == 0)
+        return false;
+    *offset = wide ? Be64(h + 8) : Be32(h + 8);
+    return true;
+}
+
+// The sample size box's first size (the one of all samples, or the first of
+// the list); false for a box without one.
+bool FirstSampleSize(Bytes& bytes, u64 b, u64 e, u64* size)
+{
+    std::uint8_t h[12];
+    if (!ReadBody(bytes, b, e, h, 12))
+        return false;
+    *size = Be32(h + 4);
+    if (*size != 0)
+        return true;
+    if (Be32(h + 8) == 0 || !ReadBody(bytes, b + 12, e, h, 4))
+        return false;
+    *size = Be32(h);
+    return true;
+}
+
+// The sample table [pos, end) in one walk, each box read where the walk
+// is: the frame size of the first sample description, and where the first
+// sample ends from the first chunk's offset (stco before co64) and the
+// first sample's size. The tables of a long clip run to megabytes: a walk
+// per box would cost a read per table.
+void ReadSampleTable(Bytes& bytes, u64 pos, u64 end, Movie* movie)
+{
+    bool description = false, stco = false, co64 = false, sizes = false;
+    bool stcoOk = false, co64Ok = false, sizeOk = false;
+    u64 stcoOffset = 0, co64Offset = 0, sampleSize = 0;
+    for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
+        Box box;
+        if (ReadBox(bytes, pos, end, &box) != Parsed::Ok)
+            break;
+        const u64 b = pos + box.header, e = pos + box.size;
+        if (Is(box.type, "stsd") && !description) {
+            description = true;
+            // A visual sample entry: size, type, 6 reserved, data reference
+            // index, 16 bytes of pre-defined and reserved fields, then width
+            // and height.
+            std::uint8_t entry[44];
+            if (ReadBody(bytes, b, e, entry, 44) && Be32(entry + 4) != 0) {
+                movie->frame.width = (std::uint32_t{entry[40]} << 8) | entry[41];
+                movie->frame.height = (std::uint32_t{entry[42]} << 8) | entry[43];
+            }
+        } else if (Is(box.type, "stco") && !stco) {
+            stco = true;
+            stcoOk = FirstChunk(bytes, b, e, false, &stcoOffset);
+        } else if (Is(box.type, "co64") && !co64) {
+            co64 = true;
+            co64Ok = FirstChunk(bytes, b, e, true, &co64Offset);
+        } else if (Is(box.type, "stsz") && !sizes) {
+            sizes = true;
+            sizeOk = FirstSampleSize(bytes, b, e, &sampleSize);
+        }
+        pos = e;
+    }
+    const bool offsetOk = stco ? stcoOk : co64Ok;
+    if (offsetOk && sizeOk)
+        movie->firstFrameEnd = EndOf(stco ? stcoOffset : co64Offset, sampleSize);
+}
+
 // The track's ID when it is a video track, with where its first sample ends
 // when the sample tables say.
 bool ReadVideoTrack(Bytes& bytes, u64 pos, u64 end, Movie* movie)
@@ -107,39 +182,8 @@ bool ReadVideoTrack(Bytes& bytes, u64 pos, u64 end, Movie* movie)
     if (!FindPath(bytes, pos, end, {"tkhd"}, &b, &e) || !ReadBody(bytes, b, e, h, 24))
         return false;
     movie->videoTrack = Be32(h + (h[0] == 1 ? 20 : 12));
-
-    u64 stbl = 0, stblEnd = 0;
-    if (!FindPath(bytes, pos, end, {"mdia", "minf", "stbl"}, &stbl, &stblEnd))
-        return true;
-    // A visual sample entry: size, type, 6 reserved, data reference index,
-    // 16 bytes of pre-defined and reserved fields, then width and height.
-    std::uint8_t entry[44];
-    if (FindPath(bytes, stbl, stblEnd, {"stsd"}, &b, &e) && ReadBody(bytes, b, e, entry, 44) &&
-        Be32(entry + 4) != 0) {
-        movie->frame.width = (std::uint32_t{entry[40]} << 8) | entry[41];
-        movie->frame.height = (std::uint32_t{entry[42]} << 8) | entry[43];
-    }
-    u64 offset = 0;
-    if (FindPath(bytes, stbl, stblEnd, {"stco"}, &b, &e)) {
-        if (!ReadBody(bytes, b, e, h, 12) || Be32(h + 4) == 0)
-            return true;
-        offset = Be32(h + 8);
-    } else if (FindPath(bytes, stbl, stblEnd, {"co64"}, &b, &e)) {
-        if (!ReadBody(bytes, b, e, h, 16) || Be32(h + 4) == 0)
-            return true;
-        offset = Be64(h + 8);
-    } else {
-        return true;
-    }
-    if (!FindPath(bytes, stbl, stblEnd, {"stsz"}, &b, &e) || !ReadBody(bytes, b, e, h, 12))
-        return true;
-    u64 sampleSize = Be32(h + 4);
-    if (sampleSize == 0) {
-        if (Be32(h + 8) == 0 || !ReadBody(bytes, b + 12, e, h, 4))
-            return true;
-        sampleSize = Be32(h);
-    }
-    movie->firstFrameEnd = offset + sampleSize;
+    if (FindPath(bytes, pos, end, {"mdia", "minf", "stbl"}, &b, &e))
+        ReadSampleTable(bytes, b, e, movie);
     return true;
 }
 
@@ -215,7 +259,12 @@ u64 FirstFragmentFrameEnd(Bytes& bytes, u64 moof, u64 moofEnd, const Box& box, s
             const std::uint32_t run = Be32(h) & 0xFFFFFF;
             if (Be32(h + 4) == 0 || !(run & 0x01) || runLength < 12)
                 return 0;
-            const u64 start = base + static_cast<std::int32_t>(Be32(h + 8));
+            // The data offset is signed: a run may start before its base.
+            const std::int32_t offset = static_cast<std::int32_t>(Be32(h + 8));
+            const u64 distance = static_cast<u64>(offset < 0 ? -std::int64_t{offset} : offset);
+            if (offset < 0 && distance > base)
+                return 0;
+            const u64 start = offset < 0 ? base - distance : EndOf(base, distance);
             at = 12 + ((run & 0x04) ? 4 : 0) + ((run & 0x100) ? 4 : 0);
             u64 sampleSize = defaultSize;
             if (run & 0x200) {
@@ -223,7 +272,7 @@ u64 FirstFragmentFrameEnd(Bytes& bytes, u64 moof, u64 moofEnd, const Box& box, s
                     return 0;
                 sampleSize = Be32(h + at);
             }
-            return sampleSize == 0 ? 0 : start + sampleSize;
+            return sampleSize == 0 || start == 0 ? 0 : EndOf(start, sampleSize);
         }
         pos += traf.size;
     }
@@ -292,7 +341,6 @@ ContainerProbe ProbeIsoMedia(Bytes& bytes, FrameSize* frame)
             return ReadFailed();
         }
         if (Is(box.type, "moov")) {
-            bytes.Keep(pos, box.size);
             const ContainerProbe inner =
                 ProbeMovieBox(bytes, pos + box.header, pos + box.size, &movie);
             *frame = movie.frame;
@@ -302,7 +350,6 @@ ContainerProbe ProbeIsoMedia(Bytes& bytes, FrameSize* frame)
         } else if (Is(box.type, "moof") && haveMovie && movie.fragmented) {
             movie.fragmentSeen = true;
             if (movie.firstFrameEnd == 0 && movie.videoTrack != 0) {
-                bytes.Keep(pos, box.size);
                 movie.firstFrameEnd =
                     FirstFragmentFrameEnd(bytes, pos, pos + box.size, box, movie.videoTrack);
             }

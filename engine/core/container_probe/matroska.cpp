@@ -109,40 +109,62 @@ void ReadVideoSettings(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
     }
 }
 
+// What a track entry says of its track.
+struct Track
+{
+    u64 number = 0;
+    u64 type = 0;
+    bool settings = false; // its video settings seen
+    FrameSize frame;
+};
+
+// The track entry [pos, end), walked until its type says it is no video
+// track, or its number, type and video settings are known; false when a
+// child can't be read.
+bool ReadTrackEntry(Bytes& bytes, u64 pos, u64 end, Track* track)
+{
+    for (int i = 0; i < kMaxChildren && pos < end; ++i) {
+        Element e;
+        if (!ReadChild(bytes, pos, end, &e))
+            return false;
+        const u64 body = pos + e.header;
+        if (e.id == kTrackNumberId) {
+            track->number = ReadUnsigned(bytes, body, e.size);
+        } else if (e.id == kTrackTypeId) {
+            track->type = ReadUnsigned(bytes, body, e.size);
+            if (track->type != kVideoTrackType)
+                return true;
+        } else if (e.id == kVideoId && !track->settings) {
+            track->settings = true;
+            ReadVideoSettings(bytes, body, body + e.size, &track->frame);
+        }
+        if (track->number != 0 && track->type == kVideoTrackType && track->settings)
+            return true;
+        pos = body + e.size;
+    }
+    return true;
+}
+
 // The number of the first video track in the Tracks body [pos, end), with
-// its frame size; 0 when none can be read.
+// its frame size; 0 when none can be read. The entries after it are not
+// walked.
 u64 VideoTrackNumber(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
 {
     for (int i = 0; i < kMaxChildren && pos < end; ++i) {
         Element entry;
         if (!ReadChild(bytes, pos, end, &entry))
             return 0;
+        const u64 body = pos + entry.header;
+        Track track;
         if (entry.id == kTrackEntryId) {
-            u64 number = 0, type = 0;
-            u64 video = 0, videoEnd = 0;
-            u64 at = pos + entry.header;
-            const u64 entryEnd = at + entry.size;
-            for (int k = 0; k < kMaxChildren && at < entryEnd; ++k) {
-                Element e;
-                if (!ReadChild(bytes, at, entryEnd, &e))
-                    return 0;
-                if (e.id == kTrackNumberId)
-                    number = ReadUnsigned(bytes, at + e.header, e.size);
-                if (e.id == kTrackTypeId)
-                    type = ReadUnsigned(bytes, at + e.header, e.size);
-                if (e.id == kVideoId) {
-                    video = at + e.header;
-                    videoEnd = video + e.size;
-                }
-                at += e.header + e.size;
-            }
-            if (type == kVideoTrackType && number != 0) {
-                if (video != 0)
-                    ReadVideoSettings(bytes, video, videoEnd, frame);
-                return number;
+            if (!ReadTrackEntry(bytes, body, body + entry.size, &track))
+                return 0;
+            if (track.type == kVideoTrackType && track.number != 0) {
+                *frame = track.frame;
+                return track.number;
             }
         }
-        pos += entry.header + entry.size;
+        pos = body + entry.size;
     }
     return 0;
 }
@@ -293,7 +315,8 @@ ContainerProbe ProbeMatroska(Bytes& bytes, FrameSize* frame)
         if (e.size > bytes.left(pos + e.header))
             return Undecodable(e.id == kTracksId ? "mkv: the Tracks element is cut"
                                                  : "mkv: the file ends before the first Cluster");
-        if (e.id == kTracksId) {
+        // Only the first Tracks element is read: a file has one.
+        if (e.id == kTracksId && !tracks) {
             tracks = true;
             videoTrack = VideoTrackNumber(bytes, pos + e.header, pos + e.header + e.size, frame);
         }

@@ -56,4 +56,43 @@ TEST(ContainerProbe, AFileThatCanNotBeReadIsNotJudged)
     EXPECT_EQ(ProbeContainer(shrunk).verdict, ContainerVerdict::NotJudged);
 }
 
+// A file whose first read fails, and no other.
+class FirstReadFails final : public ProbeReader
+{
+public:
+    explicit FirstReadFails(const std::string& bytes) : file_(bytes) {}
+    std::uint64_t Size() override { return file_.Size(); }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
+    {
+        return ++reads_ == 1 ? 0 : file_.ReadAt(offset, buffer, count);
+    }
+
+private:
+    MemoryFile file_;
+    int reads_ = 0;
+};
+
+TEST(ContainerProbe, AFailedReadEndsTheProbe)
+{
+    for (const std::string* file : {&kAvi, &kMkv, &kFlv, &kVideoStream}) {
+        FirstReadFails failing(*file);
+        const ContainerProbe probe = ProbeContainer(failing);
+        EXPECT_EQ(probe.verdict, ContainerVerdict::NotJudged);
+        EXPECT_EQ(probe.reads, 1);
+    }
+}
+
+TEST(ContainerProbe, AWalkPastTheBudgetIsNotJudged)
+{
+    // A movie box of 31 tracks of 20 KB, then boxes of 20 KB: each a read.
+    const std::string moov = Box("moov", Repeat(SoundTrack(0, 20000), 31) + VideoTrack(0, 10));
+    const ContainerProbe probe =
+        Probe(kFtyp + moov + Repeat(Box("free", std::string(20000, '\0')), 8) + kMdat);
+    EXPECT_EQ(probe.verdict, ContainerVerdict::NotJudged);
+    EXPECT_EQ(probe.reads, kProbeReadBudget);
+    EXPECT_STREQ(probe.reason, "the read budget is spent");
+    // What it saw before stands.
+    EXPECT_EQ(probe.width, 1920u);
+}
+
 } // namespace

@@ -86,4 +86,17 @@ TEST(ContainerProbeMp4, AManyFragmentFileCostsAFewReads)
     EXPECT_LE(probe.reads, 4);
 }
 
+TEST(ContainerProbeMp4, TracksPastTheFirstWindowCostARead)
+{
+    // 30 sound tracks of 32 boxes each, 16 KB into the movie box, before the
+    // video track: the window follows the walk.
+    const std::string tracks = Repeat(SoundTrack(30), 30);
+    const ContainerProbe probe = Probe(
+        kFtyp + Box("moov", Box("free", std::string(16384, '\0')) + tracks + VideoTrack(0, 10)) +
+        kMdat);
+    EXPECT_EQ(probe.verdict, ContainerVerdict::Plausible);
+    EXPECT_EQ(probe.width, 1920u);
+    EXPECT_LE(probe.reads, 3);
+}
+
 } // namespace

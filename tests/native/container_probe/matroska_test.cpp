@@ -62,4 +62,21 @@ TEST(ContainerProbeMkv, RefusesFilesThatEndBeforeTheirFirstBlock)
               ContainerVerdict::Undecodable);
 }
 
+TEST(ContainerProbeMkv, OnlyTheFirstTracksUpToItsVideoTrackIsWalked)
+{
+    // Sixteen Tracks elements of 32 entries of 32 children, the last entry
+    // the video track: the walk reads the first Tracks up to that entry and
+    // steps over the others.
+    const std::string uids = Repeat(Element(0x73C5, "\x01"), 30);
+    const std::string entries =
+        Repeat(Element(0xAE, uids + Element(0xD7, "\x01") + Element(0x83, "\x02")), 31) +
+        Element(0xAE, uids + Element(0xD7, "\x02") + Element(0x83, "\x01"));
+    const std::string tracks = Repeat(Element(0x1654AE6B, entries), 16);
+    const std::string picture = Element(0xA3, "\x82" + std::string(300, 'p'));
+    const ContainerProbe probe =
+        Probe(kEbml + Element(0x18538067, tracks + Element(0x1F43B675, picture)));
+    EXPECT_EQ(probe.verdict, ContainerVerdict::Plausible);
+    EXPECT_LE(probe.reads, 12);
+}
+
 } // namespace

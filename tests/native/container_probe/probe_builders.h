@@ -57,6 +57,14 @@ inline std::string Le32(std::uint32_t v)
     return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 
+inline std::string Repeat(const std::string& bytes, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += bytes;
+    return repeated;
+}
+
 inline std::string Cut(const std::string& bytes, std::size_t keep)
 {
     return bytes.substr(0, keep);
@@ -100,6 +108,18 @@ inline std::string VideoTrack(std::uint32_t offset, std::uint32_t size, bool fra
     const std::string stbl = Box("stbl", stsd + stsz + stco);
     const std::string minf = Box("minf", Box("vmhd", std::string(12, '\0')) + stbl);
     return Box("trak", tkhd + Box("mdia", Box("mdhd", std::string(24, '\0')) + hdlr + minf));
+}
+
+// A sound track: its header, `boxes` empty boxes, its media box, and a free
+// box of `padding` bytes.
+inline std::string SoundTrack(int boxes, std::size_t padding = 0)
+{
+    std::string children = Box("tkhd", std::string(84, '\0'));
+    for (int i = 0; i < boxes; ++i)
+        children += Box("free", "");
+    const std::string hdlr = Box("hdlr", std::string(8, '\0') + "soun" + std::string(13, '\0'));
+    children += Box("mdia", Box("mdhd", std::string(24, '\0')) + hdlr);
+    return Box("trak", children + Box("free", std::string(padding, '\0')));
 }
 
 // --- RIFF chunks ------------------------------------------------------------------------
