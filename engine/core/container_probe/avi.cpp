@@ -10,19 +10,44 @@ bool IsVideoChunk(const std::uint8_t* id)
     return (id[2] == 'd' && id[3] == 'c') || (id[2] == 'd' && id[3] == 'b');
 }
 
+// Where a walk through the chunks of a list stands.
+enum class Step
+{
+    Chunk,   // a chunk that lies inside the list
+    End,     // less than a chunk header left: the list's end
+    Overrun, // a chunk that runs past the list's end: the list is cut
+    IoError,
+};
+
+// The chunk at pos in a list that ends at end: its header in h[0, 8), the
+// size of its body. A chunk before whose pad byte ran past the end of the
+// list leaves pos past it, and the list is cut there as well.
+Step NextChunk(Bytes& bytes, u64 pos, u64 end, std::uint8_t* h, u64* body)
+{
+    if (pos > end)
+        return Step::Overrun;
+    if (end - pos < 8)
+        return Step::End;
+    if (!bytes.Read(pos, h, 8))
+        return Step::IoError;
+    *body = Le32(h + 4);
+    return *body > end - pos - 8 ? Step::Overrun : Step::Chunk;
+}
+
+u64 AfterChunk(u64 pos, u64 body)
+{
+    return pos + 8 + body + (body & 1);
+}
+
 // The frame size of the first video stream list: its stream header says
 // video, its format is a BITMAPINFOHEADER (rows top-down when the height is
 // negative).
 void ReadStreamList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
 {
     bool video = false;
-    for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
-        std::uint8_t h[20];
-        if (!bytes.Read(pos, h, 8))
-            return;
-        const u64 body = Le32(h + 4);
-        if (body > end - pos - 8)
-            return;
+    std::uint8_t h[20];
+    u64 body = 0;
+    for (int i = 0; i < kMaxChildren && NextChunk(bytes, pos, end, h, &body) == Step::Chunk; ++i) {
         if (Is(h, "strh") && body >= 4 && bytes.Read(pos + 8, h + 8, 4))
             video = Is(h + 8, "vids");
         if (Is(h, "strf") && video && body >= 12 && bytes.Read(pos + 8, h + 8, 12)) {
@@ -31,7 +56,7 @@ void ReadStreamList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
             frame->height = static_cast<std::uint32_t>(height < 0 ? -height : height);
             return;
         }
-        pos += 8 + body + (body & 1);
+        pos = AfterChunk(pos, body);
     }
 }
 
@@ -40,12 +65,15 @@ void ReadStreamList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
 ContainerProbe ProbeHeaderList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
 {
     bool mainHeader = false;
-    for (int i = 0; i < kMaxChildren && end - pos >= 8; ++i) {
-        std::uint8_t h[12];
-        if (!bytes.Read(pos, h, 8))
+    std::uint8_t h[12];
+    u64 body = 0;
+    for (int i = 0; i < kMaxChildren; ++i) {
+        const Step step = NextChunk(bytes, pos, end, h, &body);
+        if (step == Step::IoError)
             return ReadFailed();
-        const u64 body = Le32(h + 4);
-        if (body > end - pos - 8) {
+        if (step == Step::End)
+            break;
+        if (step == Step::Overrun) {
             if (mainHeader)
                 break; // what follows the main header is the splitter's to judge
             return Undecodable("avi: the hdrl list's chunks do not add up");
@@ -54,7 +82,7 @@ ContainerProbe ProbeHeaderList(Bytes& bytes, u64 pos, u64 end, FrameSize* frame)
         if (Is(h, "LIST") && body >= 4 && frame->width == 0 && bytes.Read(pos + 8, h + 8, 4) &&
             Is(h + 8, "strl"))
             ReadStreamList(bytes, pos + 12, pos + 8 + body, frame);
-        pos += 8 + body + (body & 1);
+        pos = AfterChunk(pos, body);
     }
     return mainHeader ? Plausible("avi: main header whole")
                       : Undecodable("avi: the hdrl list holds no main header");
@@ -86,7 +114,7 @@ ContainerProbe ProbeMovieList(Bytes& bytes, u64 pos, u64 end)
                          : Undecodable("avi: the file ends inside the first frame");
         if (!whole)
             return Undecodable("avi: the file ends before the first frame");
-        pos += 8 + body + (body & 1);
+        pos = AfterChunk(pos, body);
     }
     return Plausible("avi: headers whole, no video among the first chunks");
 }
@@ -139,7 +167,7 @@ ContainerProbe ProbeAvi(Bytes& bytes, FrameSize* frame)
             return Undecodable(headers ? "avi: a chunk before movi runs past the end"
                                        : "avi: the file ends before the hdrl list");
         }
-        pos += 8 + body + (body & 1);
+        pos = AfterChunk(pos, body);
     }
     return NotJudged("avi: too many chunks before movi");
 }

@@ -41,4 +41,22 @@ TEST(ContainerProbeAvi, RefusesFilesCutOrBrokenBeforeTheirFirstFrame)
               ContainerVerdict::NotJudged);
 }
 
+TEST(ContainerProbeAvi, AListsWalkEndsAtTheListsEnd)
+{
+    // An hdrl list that declares a body of one byte: too short for its type.
+    const std::string avih = Chunk("avih", std::string(56, '\0'));
+    EXPECT_EQ(VerdictOf(Riff("AVI ", "LIST" + Le32(1) + "hdrl" + avih + kMovi)),
+              ContainerVerdict::Undecodable);
+    // A stream list whose odd-sized last chunk is not padded inside it: the
+    // format after the list is not the stream's.
+    const std::string strl = "LIST" + Le32(4 + 64 + 9) + "strl" +
+                             Chunk("strh", "vids" + std::string(52, '\0')) + "JUNK" + Le32(1) + "j";
+    const std::string after =
+        Chunk("strf", Le32(40) + Le32(640) + Le32(480) + std::string(28, '\0'));
+    const ContainerProbe avi =
+        Probe(Riff("AVI ", List("hdrl", avih + strl + '\0' + after) + kMovi));
+    EXPECT_EQ(avi.verdict, ContainerVerdict::Plausible);
+    EXPECT_EQ(avi.width, 0u);
+}
+
 } // namespace
