@@ -28,7 +28,7 @@ bool Bytes::Fill(u64 offset, std::size_t need)
     }
     const u64 budget = kProbeByteBudget - bytesRead_;
     const std::size_t n = static_cast<std::size_t>(std::min({u64{kWindow}, left(offset), budget}));
-    if (reads_ == kProbeReadBudget || n < need) {
+    if (reads_ == kProbeReadBudget || n == 0 || n < need) {
         failure_ = "the read budget is spent";
         return false;
     }
