@@ -17,6 +17,7 @@ log() { echo "bootstrap: $*" >&2; }
 
 HOST_PACKAGES=(
     cmake ninja-build make nasm pkg-config git
+    clang libclang-rt-dev
     googletest libgtest-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
     wine wine64 wine32:i386 fonts-wine

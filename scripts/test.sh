@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the portable core natively, then the
-# Windows tests of both bitnesses under Wine. Installs what is missing first.
+# Builds everything and runs every test: the portable core natively, the fuzz
+# drivers over their seed corpora and regression inputs (natively, with
+# clang), then the Windows tests of both bitnesses under Wine. Installs what
+# is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/bootstrap.sh >/dev/null
 
-presets=(native x86 x64)
+presets=(native fuzz x86 x64)
+# The bootstrap installs clang; a machine without it still runs the rest.
+if ! command -v clang++ >/dev/null; then
+    echo "== fuzz: skipped, clang++ is not installed"
+    presets=(native x86 x64)
+fi
 # An interrupted run must not leave an Xvfb or a wineserver behind.
 trap 'for p in x86 x64; do [ -d "build/$p/wine" ] && scripts/wine-session.sh stop "build/$p/wine"; done' EXIT
 

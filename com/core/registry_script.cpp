@@ -158,6 +158,11 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
     return true;
 }
 
+// Deeper than any registration needs (the class scripts go four deep): the
+// parser recurses once per level, and a script nested thousands deep would
+// take the stack with it.
+constexpr int kMaxNesting = 32;
+
 class Parser
 {
 public:
@@ -175,7 +180,7 @@ public:
             root.name = ExpectWord("root key");
             Expect(Token::Kind::Open, "'{' after the root key");
             while (token_.kind != Token::Kind::Close)
-                root.keys.push_back(Key());
+                root.keys.push_back(Key(1));
             Advance();
             script.roots.push_back(std::move(root));
         }
@@ -233,10 +238,12 @@ private:
         return value;
     }
 
-    RegistryKey Key()
+    RegistryKey Key(int depth)
     {
         if (token_.kind == Token::Kind::End)
             throw RegistryScriptError("unexpected end of script");
+        if (depth > kMaxNesting)
+            throw RegistryScriptError("keys nested too deep");
         RegistryKey key;
         if (IsKeyword(L"NoRemove")) {
             key.removal = RegistryKey::Removal::NoRemove;
@@ -261,7 +268,7 @@ private:
                     Expect(Token::Kind::Equals, "'=' after the value name");
                     key.values.emplace_back(std::move(name), Value());
                 } else {
-                    key.subkeys.push_back(Key());
+                    key.subkeys.push_back(Key(depth + 1));
                 }
             }
             Advance();

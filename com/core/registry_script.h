@@ -76,8 +76,8 @@ public:
 // Replacements for %NAME% in names and values ("%%" stands for one "%").
 using ScriptReplacements = std::map<std::wstring, std::wstring, std::less<>>;
 
-// Parses a script; throws RegistryScriptError on text that is not one, or
-// that names a replacement it was not given.
+// Parses a script; throws RegistryScriptError on text that is not one, that
+// names a replacement it was not given, or that nests keys more than 32 deep.
 RegistryScript ParseRegistryScript(std::wstring_view text, const ScriptReplacements& replacements);
 
 } // namespace kadrix::com

@@ -52,9 +52,16 @@ struct ContainerProbe
     std::uint32_t height = 0;
 };
 
-// One read of the first 16 KB answers for most files; a few dozen reads at
-// most, whatever the size of the file (an MPEG stream is looked at in its
-// first 80 KB). Uses about 17 KB of stack.
+// The most one probe reads of a file, whatever its size and structure: a
+// few dozen reads of at most 16 KB each. A walk that would need more answers
+// with what it has seen: NotJudged, unless it has already seen enough to
+// refuse the file. (Each read costs a round trip on a slow disk or a network
+// share, and Explorer asks for many files at once.)
+inline constexpr int kProbeReadBudget = 32;
+inline constexpr std::uint64_t kProbeByteBudget = 512 * 1024;
+
+// One read of the first 16 KB answers for most files (an MPEG stream is
+// looked at in its first 80 KB). Uses about 17 KB of stack.
 ContainerProbe ProbeContainer(ProbeReader& reader);
 
 const char* VerdictName(ContainerVerdict verdict);

@@ -112,4 +112,27 @@ TEST(RegistryScript, BrokenScriptsAreRefused)
             << std::string(text, text + std::wcslen(text));
 }
 
+// Keys nested `depth` deep below the root.
+std::wstring Nested(int depth)
+{
+    std::wstring text = L"HKCR {";
+    for (int i = 0; i < depth; ++i)
+        text += L" k {";
+    return text + std::wstring(static_cast<std::size_t>(depth) + 1, L'}');
+}
+
+TEST(RegistryScript, NestingHasALimit)
+{
+    const RegistryScript script = ParseRegistryScript(Nested(32), kReplacements);
+    const RegistryKey* key = &script.roots.at(0).keys.at(0);
+    for (int depth = 1; depth < 32; ++depth)
+        key = &key->subkeys.at(0);
+    EXPECT_TRUE(key->subkeys.empty());
+    // One more is refused like any broken script, and so are 20,000, which
+    // would take the stack with them.
+    for (int depth : {33, 20000})
+        EXPECT_THROW(ParseRegistryScript(Nested(depth), kReplacements), RegistryScriptError)
+            << depth;
+}
+
 } // namespace
