@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
 
@@ -124,10 +125,8 @@ void CUIPropPage::Name(kadrix::winui::Control& control, const wchar_t* name)
 
 void CUIPropPage::EnableControls(bool enabled)
 {
-    for (kadrix::winui::Control* control : {static_cast<kadrix::winui::Control*>(&play_),
-                                            static_cast<kadrix::winui::Control*>(&stepBack_),
-                                            static_cast<kadrix::winui::Control*>(&stepForward_),
-                                            static_cast<kadrix::winui::Control*>(&slider_)})
+    for (kadrix::winui::Control* control :
+         std::initializer_list<kadrix::winui::Control*>{&play_, &stepBack_, &stepForward_, &slider_})
         control->SetEnabled(enabled);
     store_.SetEnabled(enabled && !storeRefusal_);
 }
@@ -272,14 +271,7 @@ bool CUIPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
         // High contrast switched on or off: the controls draw anew.
-        for (kadrix::winui::Control* control :
-             {static_cast<kadrix::winui::Control*>(&stepBack_),
-              static_cast<kadrix::winui::Control*>(&stop_),
-              static_cast<kadrix::winui::Control*>(&play_),
-              static_cast<kadrix::winui::Control*>(&stepForward_),
-              static_cast<kadrix::winui::Control*>(&store_),
-              static_cast<kadrix::winui::Control*>(&slider_)})
-            ::InvalidateRect(control->hwnd(), nullptr, TRUE);
+        ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
         return false;
     case WM_DESTROY:
         ::KillTimer(hwnd(), kPollTimer);

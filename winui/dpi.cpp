@@ -11,11 +11,9 @@ struct DpiFunctions
 {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 
     GetDpiForWindowFn getDpiForWindow = nullptr;
     AdjustWindowRectExForDpiFn adjustWindowRectExForDpi = nullptr;
-    GetSystemMetricsForDpiFn getSystemMetricsForDpi = nullptr;
 };
 
 const DpiFunctions& Functions()
@@ -28,8 +26,6 @@ const DpiFunctions& Functions()
             found.adjustWindowRectExForDpi =
                 GetProcAddressAs<DpiFunctions::AdjustWindowRectExForDpiFn>(
                     user, "AdjustWindowRectExForDpi");
-            found.getSystemMetricsForDpi = GetProcAddressAs<DpiFunctions::GetSystemMetricsForDpiFn>(
-                user, "GetSystemMetricsForDpi");
         }
         return found;
     }();
@@ -56,11 +52,5 @@ void AdjustFrameForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi)
     ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
 }
 
-int SystemMetricForDpi(int index, int dpi)
-{
-    if (Functions().getSystemMetricsForDpi)
-        return Functions().getSystemMetricsForDpi(index, static_cast<UINT>(dpi));
-    return ::GetSystemMetrics(index);
-}
 
 } // namespace kadrix::winui

@@ -1,4 +1,4 @@
-// The DPI a window is laid out at, and the frame and metrics that go with it.
+// The DPI a window is laid out at, and the frame that goes with it.
 // Per-monitor-aware programs (Explorer, the setup program) get their
 // monitor's DPI; others get the system's.
 #pragma once
@@ -24,8 +24,5 @@ inline DpiScale ScaleOf(HWND window)
 
 // AdjustWindowRectEx at the DPI (AdjustWindowRectExForDpi where present).
 void AdjustFrameForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
-
-// GetSystemMetrics at the DPI (GetSystemMetricsForDpi where present).
-int SystemMetricForDpi(int index, int dpi);
 
 } // namespace kadrix::winui

@@ -223,12 +223,19 @@ HFONT Form::FontOf(const ControlLayout& item) const
     return (item.flags & kBold) ? boldFont_.get() : font_.get();
 }
 
-void Form::CreateControl(const ControlLayout& item)
+RECT Form::PlaceOf(const ControlLayout& item) const
 {
     const DpiScale scale = Scale();
+    return {scale(item.x), scale(item.y), scale(item.x) + scale(item.width),
+            scale(item.y) + scale(item.height)};
+}
+
+void Form::CreateControl(const ControlLayout& item)
+{
     HWND parent = item.parent ? FindChild(hwnd(), item.parent) : hwnd();
-    int x = scale(item.x), y = scale(item.y), width = scale(item.width),
-        height = scale(item.height);
+    const RECT place = PlaceOf(item);
+    int x = place.left, y = place.top, width = place.right - place.left,
+        height = place.bottom - place.top;
     if (item.kind == ControlKind::Page) {
         // A page is a sibling above its tab control, so its controls'
         // notifications come to the framework; PageControl::AddPage puts it
@@ -264,16 +271,16 @@ void Form::CreateControl(const ControlLayout& item)
 
 void Form::LayOut()
 {
-    const DpiScale scale = Scale();
     for (std::size_t i = 0; i < layoutCount_; ++i) {
         const ControlLayout& item = layout_[i];
         const HWND control = FindChild(hwnd(), item.id);
         if (!control)
             continue;
         // Pages follow their tab control (below).
+        const RECT place = PlaceOf(item);
         if (item.kind != ControlKind::Page)
-            ::SetWindowPos(control, nullptr, scale(item.x), scale(item.y), scale(item.width),
-                           scale(item.height), SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                           place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(item)), TRUE);
     }
     // Then what each control derives from its place and font: a label's

@@ -142,6 +142,8 @@ private:
     void MakeFonts();
     // The window's size for its client size at its DPI.
     SIZE FrameSize() const;
+    // A row of the layout table at the window's DPI, in its parent's client area.
+    RECT PlaceOf(const ControlLayout& item) const;
     void CreateControl(const ControlLayout& item);
     // Every control of the table at its place and with its font at the DPI.
     void LayOut();
