@@ -5,7 +5,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   set(KADRIX_WINE_STATE "${CMAKE_BINARY_DIR}/wine" CACHE PATH
       "Folder of the Wine prefix and test session of this build")
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      "${PROJECT_SOURCE_DIR}/scripts/wine-run.sh;${KADRIX_WINE_STATE}")
+      "${PROJECT_SOURCE_DIR}/scripts/wine-run.sh;--test;${KADRIX_WINE_STATE}")
 endif()
 
 # A type library compiled from IDL for this bitness: widl with mingw (which
