@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+namespace kadrix {
+
 int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid)
 {
     if (!mimeType || !clsid)
@@ -31,8 +33,6 @@ int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid)
     }
     return -1;
 }
-
-namespace kadrix {
 
 bool SavePng(HBITMAP bitmap, const std::wstring& path)
 {

@@ -6,11 +6,13 @@
 #include <cwchar>
 #include <new>
 
+namespace kadrix {
+
 namespace {
 
 HINSTANCE LibraryResources()
 {
-    const auto* application = kadrix::winui::LibraryApplication::Instance();
+    const auto* application = winui::LibraryApplication::Instance();
     return application ? application->Resources() : nullptr;
 }
 
@@ -34,7 +36,7 @@ HPROPSHEETPAGE CGenericPage::CreatePage(const wchar_t* path)
     }
     PROPSHEETPAGEW description = Description();
     HPROPSHEETPAGE handle = PrepareTemplate(description)
-                                ? kadrix::winui::CreatePropertySheetPageInContext(description)
+                                ? winui::CreatePropertySheetPageInContext(description)
                                 : nullptr;
     if (!handle) {
         AutoDelete();
@@ -57,3 +59,5 @@ void CGenericPage::OnRelease()
     if (handedOver_)
         delete this;
 }
+
+} // namespace kadrix

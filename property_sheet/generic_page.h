@@ -6,7 +6,9 @@
 
 #include <memory>
 
-class CGenericPage : public kadrix::winui::PropertyPage
+namespace kadrix {
+
+class CGenericPage : public winui::PropertyPage
 {
 public:
     // The page of dialog template `templateId` from the library's resources.
@@ -32,3 +34,5 @@ private:
     BOOL autoDelete_;
     bool handedOver_ = false; // a page handle exists; the release callback frees the object
 };
+
+} // namespace kadrix

@@ -1,5 +1,7 @@
 #include "property_sheet/mem_dc.h"
 
+namespace kadrix {
+
 CMemDC::CMemDC(HDC target, const RECT& rect)
     : target_(target), rect_(rect), offScreen_(::GetDeviceCaps(target, TECHNOLOGY) != DT_RASPRINTER)
 {
@@ -40,3 +42,5 @@ CMemDC::~CMemDC()
              memory_.get(), rect_.left, rect_.top, SRCCOPY);
     ::SelectObject(memory_.get(), oldBitmap_);
 }
+
+} // namespace kadrix

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+namespace kadrix {
+
 class CMemDC
 {
 public:
@@ -21,10 +23,12 @@ public:
     HDC get() const { return offScreen_ ? memory_.get() : target_; }
 
 private:
-    kadrix::unique_hbitmap bitmap_;
+    unique_hbitmap bitmap_;
     HGDIOBJ oldBitmap_ = nullptr;
     HDC target_;
     RECT rect_;
     bool offScreen_;
-    kadrix::unique_hdc memory_;
+    unique_hdc memory_;
 };
+
+} // namespace kadrix

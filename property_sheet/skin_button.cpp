@@ -14,7 +14,9 @@
 #include <new>
 #include <vector>
 
-using kadrix::tabliq::Face;
+namespace kadrix {
+
+using tabliq::Face;
 
 namespace {
 
@@ -38,20 +40,20 @@ void DrawHighContrast(HDC target, HBITMAP normalFace, const RECT& area, Face fac
     BITMAP size{};
     if (!normalFace || !::GetObjectW(normalFace, sizeof size, &size))
         return;
-    BITMAPINFO info = kadrix::Dib32Info(size.bmWidth, size.bmHeight, true);
+    BITMAPINFO info = Dib32Info(size.bmWidth, size.bmHeight, true);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
-    const kadrix::window_dc screen(nullptr);
+    const window_dc screen(nullptr);
     if (::GetDIBits(screen.get(), normalFace, 0, static_cast<UINT>(size.bmHeight), pixels.data(),
                     &info, DIB_RGB_COLORS) != size.bmHeight)
         return;
     // DIB pixels are 0x00RRGGBB; COLORREFs 0x00BBGGRR.
-    kadrix::tabliq::RecolourFace(pixels.data(), pixels.size(), SwapRedBlue(background),
+    tabliq::RecolourFace(pixels.data(), pixels.size(), SwapRedBlue(background),
                                  SwapRedBlue(glyph));
     ::SetStretchBltMode(target, HALFTONE);
     ::SetBrushOrgEx(target, 0, 0, nullptr);
     ::StretchDIBits(target, 0, 0, width, height, 0, 0, size.bmWidth, size.bmHeight,
                     pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    const kadrix::unique_hbrush frame(::CreateSolidBrush(::GetSysColor(COLOR_BTNTEXT)));
+    const unique_hbrush frame(::CreateSolidBrush(::GetSysColor(COLOR_BTNTEXT)));
     RECT edge{0, 0, width, height};
     ::FrameRect(target, &edge, frame.get());
 }
@@ -67,11 +69,11 @@ void CSkinButton::OnBound()
 
 BOOL CSkinButton::LoadBitmaps(UINT resourceId)
 {
-    const auto* application = kadrix::winui::LibraryApplication::Instance();
+    const auto* application = winui::LibraryApplication::Instance();
     const HINSTANCE resources = application ? application->Resources() : nullptr;
-    const int artScale = kadrix::tabliq::ArtScaleFor(kadrix::winui::ScaleOf(hwnd()).percent());
-    const int artId = kadrix::tabliq::ArtResourceId(static_cast<int>(resourceId), artScale);
-    kadrix::unique_hbitmap strip(::LoadBitmapW(resources, MAKEINTRESOURCEW(artId)));
+    const int artScale = tabliq::ArtScaleFor(winui::ScaleOf(hwnd()).percent());
+    const int artId = tabliq::ArtResourceId(static_cast<int>(resourceId), artScale);
+    unique_hbitmap strip(::LoadBitmapW(resources, MAKEINTRESOURCEW(artId)));
     BITMAP info{};
     if (!strip || ::GetObjectW(strip.get(), sizeof info, &info) != sizeof info)
         return FALSE;
@@ -80,7 +82,7 @@ BOOL CSkinButton::LoadBitmaps(UINT resourceId)
     if (!bits || ::GetBitmapBits(strip.get(), static_cast<LONG>(size), bits.get()) !=
                      static_cast<LONG>(size))
         return FALSE;
-    const auto cut = kadrix::tabliq::CutFaceStrip(bits.get(), size, info.bmWidth, info.bmHeight,
+    const auto cut = tabliq::CutFaceStrip(bits.get(), size, info.bmWidth, info.bmHeight,
                                                   info.bmWidthBytes, info.bmBitsPixel);
     if (!cut)
         return FALSE;
@@ -118,23 +120,23 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item)
     RECT area{};
     ::GetClientRect(hwnd(), &area);
     CMemDC offScreen(item.hDC, area);
-    kadrix::tabliq::ButtonLook look;
+    tabliq::ButtonLook look;
     look.disabled = (item.itemState & ODS_DISABLED) != 0;
     look.selected = (item.itemState & ODS_SELECTED) != 0;
     look.hovering = hovering_;
     look.hasHoverFace = static_cast<bool>(faces_[static_cast<int>(Face::Hover)]);
-    const Face chosen = kadrix::tabliq::ChooseFace(look);
+    const Face chosen = tabliq::ChooseFace(look);
     const int width = item.rcItem.right - item.rcItem.left;
     const int height = item.rcItem.bottom - item.rcItem.top;
-    if (kadrix::winui::HighContrastOn()) {
+    if (winui::HighContrastOn()) {
         DrawHighContrast(offScreen.get(), faces_[static_cast<int>(Face::Normal)].get(), area,
                          chosen);
     } else {
         const HBITMAP face = faces_[static_cast<int>(chosen)].get();
         if (!face)
             return;
-        kadrix::unique_hdc faceDc(::CreateCompatibleDC(item.hDC));
-        const kadrix::select_object selected(faceDc.get(), face);
+        unique_hdc faceDc(::CreateCompatibleDC(item.hDC));
+        const select_object selected(faceDc.get(), face);
         // The page makes every button the size of its face; only at a scaling
         // with no artwork of its own is the face stretched to the button.
         BITMAP faceSize{};
@@ -151,7 +153,7 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item)
     // The keyboard's place: a focus rectangle inside the face, unless the
     // window hides it until the keyboard is used.
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-        const int inset = kadrix::winui::ScaleOf(hwnd())(3);
+        const int inset = winui::ScaleOf(hwnd())(3);
         RECT focus{inset, inset, width - inset, height - inset};
         ::SetTextColor(offScreen.get(), RGB(0, 0, 0));
         ::SetBkColor(offScreen.get(), RGB(255, 255, 255));
@@ -166,7 +168,7 @@ bool CSkinButton::RequestLeave(DWORD flags)
     track.dwFlags = flags;
     track.hwndTrack = hwnd();
     track.dwHoverTime = 0;
-    return kadrix::winui::TrackMouseEventInContext(&track) != FALSE;
+    return winui::TrackMouseEventInContext(&track) != FALSE;
 }
 
 bool CSkinButton::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -231,7 +233,7 @@ bool CSkinButton::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
                            reinterpret_cast<LPARAM>(hwnd()));
         result = 0;
         return true;
-    case kadrix::winui::kDpiChangedAfterParent:
+    case winui::kDpiChangedAfterParent:
         // The page moved to a monitor of another scaling: the faces of its set.
         if (strip_)
             (void)LoadBitmaps(strip_);
@@ -241,3 +243,5 @@ bool CSkinButton::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return false;
     }
 }
+
+} // namespace kadrix

@@ -8,7 +8,9 @@
 
 #include <array>
 
-class CSkinButton final : public kadrix::winui::Button
+namespace kadrix {
+
+class CSkinButton final : public winui::Button
 {
 public:
     // Replaces the four faces with those cut from the strip bitmap resource,
@@ -32,8 +34,10 @@ private:
     void DrawItem(const DRAWITEMSTRUCT& item);
     bool RequestLeave(DWORD flags);
 
-    std::array<kadrix::unique_hbitmap, 4> faces_; // normal, hover, pressed, disabled
+    std::array<unique_hbitmap, 4> faces_; // normal, hover, pressed, disabled
     UINT strip_ = 0;
     bool pressing_ = false;
     bool hovering_ = false;
 };
+
+} // namespace kadrix

@@ -1,6 +1,6 @@
 #include "property_sheet/skin_slider.h"
 
-#include "engine/preview_player.h"
+#include "engine/capture/preview_player.h"
 #include "property_sheet/core/skin_logic.h"
 #include "property_sheet/resource.h"
 #include "winui/dpi.h"
@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace kadrix {
+
 namespace {
 
 constexpr COLORREF kCapTransparent = RGB(255, 255, 255);
@@ -21,7 +23,7 @@ constexpr UINT kHideTimeMs = 1500;
 
 HINSTANCE Resources()
 {
-    const auto* application = kadrix::winui::LibraryApplication::Instance();
+    const auto* application = winui::LibraryApplication::Instance();
     return application ? application->Resources() : nullptr;
 }
 
@@ -30,8 +32,8 @@ template <typename Draw> void WithBitmap(HDC target, HBITMAP bitmap, Draw draw)
 {
     if (!bitmap)
         return;
-    kadrix::unique_hdc source(::CreateCompatibleDC(target));
-    const kadrix::select_object selected(source.get(), bitmap);
+    unique_hdc source(::CreateCompatibleDC(target));
+    const select_object selected(source.get(), bitmap);
     BITMAP size{};
     ::GetObjectW(bitmap, sizeof size, &size);
     draw(source.get(), size.bmWidth, std::abs(size.bmHeight));
@@ -39,7 +41,7 @@ template <typename Draw> void WithBitmap(HDC target, HBITMAP bitmap, Draw draw)
 
 HBITMAP LoadArt(HINSTANCE resources, int resourceId, int artScale, UINT flags = 0)
 {
-    const int id = kadrix::tabliq::ArtResourceId(resourceId, artScale);
+    const int id = tabliq::ArtResourceId(resourceId, artScale);
     return static_cast<HBITMAP>(
         ::LoadImageW(resources, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, flags));
 }
@@ -56,7 +58,7 @@ void CSkinSlider::OnBound()
     Subclass();
     // A tab stop of the page, moved by keys as well as by the mouse.
     ::SetWindowLongPtrW(hwnd(), GWL_STYLE, ::GetWindowLongPtrW(hwnd(), GWL_STYLE) | WS_TABSTOP);
-    const int artScale = kadrix::tabliq::ArtScaleFor(kadrix::winui::ScaleOf(hwnd()).percent());
+    const int artScale = tabliq::ArtScaleFor(winui::ScaleOf(hwnd()).percent());
     if (artScale != artScale_)
         LoadArtwork(artScale);
 }
@@ -75,24 +77,24 @@ void CSkinSlider::LoadArtwork(int artScale)
     if (thumb_ && ::GetObjectW(thumb_.get(), sizeof section, &section) == sizeof section &&
         section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits) {
         ::GdiFlush();
-        kadrix::tabliq::PremultiplyAlpha(static_cast<std::uint8_t*>(section.dsBm.bmBits),
+        tabliq::PremultiplyAlpha(static_cast<std::uint8_t*>(section.dsBm.bmBits),
                                          static_cast<std::size_t>(section.dsBm.bmWidth) *
                                              std::abs(section.dsBm.bmHeight));
     }
 }
 
-kadrix::tabliq::SliderMetrics CSkinSlider::Metrics() const
+tabliq::SliderMetrics CSkinSlider::Metrics() const
 {
-    return kadrix::tabliq::SliderMetricsAt(kadrix::winui::ScaleOf(hwnd()));
+    return tabliq::SliderMetricsAt(winui::ScaleOf(hwnd()));
 }
 
-void CSkinSlider::SetRange(kadrix::ReferenceTime range)
+void CSkinSlider::SetRange(ReferenceTime range)
 {
     range_ = range;
     ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
-void CSkinSlider::SetPos(kadrix::ReferenceTime position)
+void CSkinSlider::SetPos(ReferenceTime position)
 {
     position_ = position;
     ::InvalidateRect(hwnd(), nullptr, TRUE);
@@ -105,10 +107,10 @@ void CSkinSlider::Paint()
     RECT client{};
     ::GetClientRect(hwnd(), &client);
     const int width = client.right - client.left;
-    const kadrix::tabliq::SliderMetrics m = Metrics();
+    const tabliq::SliderMetrics m = Metrics();
     const int cap = m.capWidth;
     const int groove = m.grooveHeight;
-    if (kadrix::winui::HighContrastOn()) {
+    if (winui::HighContrastOn()) {
         PaintHighContrast(dc, width, m);
         ::EndPaint(hwnd(), &paint);
         return;
@@ -126,7 +128,7 @@ void CSkinSlider::Paint()
         ::StretchBlt(dc, cap, 0, width - 2 * cap, groove, source, 0, 0, w, h, SRCCOPY);
     });
     WithBitmap(dc, thumb_.get(), [&](HDC source, int w, int h) {
-        const int x = kadrix::tabliq::SliderThumbLeft(position_, range_, width, m);
+        const int x = tabliq::SliderThumbLeft(position_, range_, width, m);
         const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
         ::AlphaBlend(dc, x, m.thumbMargin, m.thumbSide, m.thumbSide, source, 0, 0, w, h, blend);
     });
@@ -143,14 +145,14 @@ void CSkinSlider::Paint()
 
 // The groove and the thumb in the system colours: a framed groove on the
 // button face and a thumb in the highlight colour (grey text when disabled).
-void CSkinSlider::PaintHighContrast(HDC dc, int width, const kadrix::tabliq::SliderMetrics& m)
+void CSkinSlider::PaintHighContrast(HDC dc, int width, const tabliq::SliderMetrics& m)
 {
     RECT groove{0, 0, width, m.grooveHeight};
     ::FillRect(dc, &groove, ::GetSysColorBrush(COLOR_BTNFACE));
-    const kadrix::unique_hbrush frame(::CreateSolidBrush(::GetSysColor(COLOR_BTNTEXT)));
+    const unique_hbrush frame(::CreateSolidBrush(::GetSysColor(COLOR_BTNTEXT)));
     ::FrameRect(dc, &groove, frame.get());
     const bool enabled = ::IsWindowEnabled(hwnd()) != FALSE;
-    const int x = kadrix::tabliq::SliderThumbLeft(position_, range_, width, m);
+    const int x = tabliq::SliderThumbLeft(position_, range_, width, m);
     RECT thumb{x, m.thumbMargin, x + m.thumbSide, m.thumbMargin + m.thumbSide};
     ::FillRect(dc, &thumb, ::GetSysColorBrush(enabled ? COLOR_HIGHLIGHT : COLOR_GRAYTEXT));
     if (::GetFocus() == hwnd()) {
@@ -163,10 +165,10 @@ void CSkinSlider::Seek(int x)
 {
     RECT client{};
     ::GetClientRect(hwnd(), &client);
-    MoveTo(kadrix::tabliq::SliderPositionAt(x, client.right - client.left, range_, Metrics()));
+    MoveTo(tabliq::SliderPositionAt(x, client.right - client.left, range_, Metrics()));
 }
 
-void CSkinSlider::MoveTo(kadrix::ReferenceTime position)
+void CSkinSlider::MoveTo(ReferenceTime position)
 {
     // The seek is asked for, not waited for: the preview's thread takes the
     // latest one, and the dialog answers meanwhile.
@@ -179,12 +181,12 @@ void CSkinSlider::MoveTo(kadrix::ReferenceTime position)
 void CSkinSlider::ShowTime()
 {
     if (tips)
-        tips->Show(hwnd(), kadrix::tabliq::ClipTimeText(position_, range_));
+        tips->Show(hwnd(), tabliq::ClipTimeText(position_, range_));
 }
 
 bool CSkinSlider::OnKey(WPARAM key)
 {
-    const kadrix::ReferenceTime tenth = range_ / 10;
+    const ReferenceTime tenth = range_ / 10;
     switch (key) {
     case VK_LEFT:
     case VK_RIGHT:
@@ -193,10 +195,10 @@ bool CSkinSlider::OnKey(WPARAM key)
         ShowTime();
         return true;
     case VK_PRIOR:
-        MoveTo(std::max<kadrix::ReferenceTime>(position_ - tenth, 0));
+        MoveTo(std::max<ReferenceTime>(position_ - tenth, 0));
         return true;
     case VK_NEXT:
-        MoveTo(std::min<kadrix::ReferenceTime>(position_ + tenth, range_));
+        MoveTo(std::min<ReferenceTime>(position_ + tenth, range_));
         return true;
     case VK_HOME:
         MoveTo(0);
@@ -256,11 +258,13 @@ bool CSkinSlider::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             tips->Hide();
         ::InvalidateRect(hwnd(), nullptr, TRUE);
         return false;
-    case kadrix::winui::kDpiChangedAfterParent:
-        LoadArtwork(kadrix::tabliq::ArtScaleFor(kadrix::winui::ScaleOf(hwnd()).percent()));
+    case winui::kDpiChangedAfterParent:
+        LoadArtwork(tabliq::ArtScaleFor(winui::ScaleOf(hwnd()).percent()));
         ::InvalidateRect(hwnd(), nullptr, TRUE);
         return false;
     default:
         return false;
     }
 }
+
+} // namespace kadrix

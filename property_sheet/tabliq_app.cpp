@@ -1,5 +1,7 @@
 #include "property_sheet/tabliq_app.h"
 
+namespace kadrix {
+
 CTabliqApp theApp;
 
 bool CTabliqApp::InitInstance()
@@ -11,3 +13,5 @@ int CTabliqApp::ExitInstance()
 {
     return LibraryApplication::ExitInstance();
 }
+
+} // namespace kadrix

@@ -5,7 +5,9 @@
 
 #include "winui/library_application.h"
 
-class CTabliqApp final : public kadrix::winui::LibraryApplication
+namespace kadrix {
+
+class CTabliqApp final : public winui::LibraryApplication
 {
 public:
     CTabliqApp() = default;
@@ -17,3 +19,5 @@ protected:
 
 // The library's one application object.
 extern CTabliqApp theApp;
+
+} // namespace kadrix

@@ -2,8 +2,8 @@
 // object and the COM kit's module), the four exports and the one class.
 // The module's entry points keep every exception inside the library.
 #include "com/module.h"
-#include "engine/capture_job.h"
-#include "engine/preview_player.h"
+#include "engine/capture/capture_job.h"
+#include "engine/capture/preview_player.h"
 #include "product/identifiers.h"
 #include "property_sheet/resource.h"
 #include "property_sheet/tabliq_app.h"
@@ -29,7 +29,7 @@ public:
     // preview runs our code and no object or server lock is held.
     static HRESULT CanUnloadNow()
     {
-        if (!theApp.CanUnloadNow() || kadrix::LiveCaptureJobs() > 0 ||
+        if (!kadrix::theApp.CanUnloadNow() || kadrix::LiveCaptureJobs() > 0 ||
             kadrix::LivePreviewPlayers() > 0)
             return S_FALSE;
         return Server().CanUnloadNow();
@@ -46,13 +46,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         ::DisableThreadLibraryCalls(instance);
-        if (!theApp.Start(instance))
+        if (!kadrix::theApp.Start(instance))
             return FALSE;
         return CTabliqModule::Attach(instance);
     }
     if (reason == DLL_PROCESS_DETACH) {
         CTabliqModule::Detach();
-        theApp.Stop();
+        kadrix::theApp.Stop();
     }
     return TRUE;
 }

@@ -93,7 +93,7 @@ HRESULT CThumbTabliq::AddThumbnailPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lP
     if (auto* application = kadrix::winui::LibraryApplication::Instance())
         application->InitModule(application->Resources(), ::GetCommandLineW(), 0);
 
-    CUIPropPage* page = new (std::nothrow) CUIPropPage();
+    kadrix::CUIPropPage* page = new (std::nothrow) kadrix::CUIPropPage();
     if (!page)
         return E_OUTOFMEMORY;
     // A page that could not be created has deleted itself: there is nothing

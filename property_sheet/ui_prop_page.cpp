@@ -1,14 +1,16 @@
 #include "property_sheet/ui_prop_page.h"
 
-#include "engine/capture_job.h"
-#include "engine/stream_store.h"
-#include "engine/user_message.h"
+#include "engine/capture/capture_job.h"
+#include "engine/store/stream_store.h"
+#include "engine/store/user_message.h"
 #include "property_sheet/resource.h"
 
 #include <shlobj.h>
 
 #include <algorithm>
 #include <initializer_list>
+
+namespace kadrix {
 
 namespace {
 
@@ -85,19 +87,19 @@ BOOL CUIPropPage::OnInitDialog()
 
     // A clip whose data is only online is not opened: opening it would
     // download the whole video.
-    if (Path() && kadrix::IsRemoteData(Path())) {
+    if (Path() && IsRemoteData(Path())) {
         ShowVideoError(kNotOnThisComputer);
         return TRUE;
     }
     // Where the frame can't be kept, the camera says why instead.
-    switch (Path() ? kadrix::RoomForUserStream(Path()) : kadrix::StreamRoom::Kept) {
-    case kadrix::StreamRoom::NoNamedStreams:
+    switch (Path() ? RoomForUserStream(Path()) : StreamRoom::Kept) {
+    case StreamRoom::NoNamedStreams:
         storeRefusal_ = kNoNamedStreams;
         break;
-    case kadrix::StreamRoom::ReadOnly:
+    case StreamRoom::ReadOnly:
         storeRefusal_ = kReadOnly;
         break;
-    case kadrix::StreamRoom::Kept:
+    case StreamRoom::Kept:
         break;
     }
     if (storeRefusal_)
@@ -106,7 +108,7 @@ BOOL CUIPropPage::OnInitDialog()
     // The clip opens on a thread of the player's: a file that stalls the
     // platform's filters leaves the dialog answering. Until it has opened
     // there is nothing to play or store.
-    preview_ = Path() ? kadrix::PreviewPlayer::Open(previewArea_.hwnd(), Path()) : nullptr;
+    preview_ = Path() ? PreviewPlayer::Open(previewArea_.hwnd(), Path()) : nullptr;
     if (!preview_) {
         ShowVideoError(kVideoError);
         return TRUE;
@@ -117,7 +119,7 @@ BOOL CUIPropPage::OnInitDialog()
     return TRUE;
 }
 
-void CUIPropPage::Name(kadrix::winui::Control& control, const wchar_t* name)
+void CUIPropPage::Name(winui::Control& control, const wchar_t* name)
 {
     control.SetText(name);
     tips_.SetText(control.hwnd(), name);
@@ -125,8 +127,8 @@ void CUIPropPage::Name(kadrix::winui::Control& control, const wchar_t* name)
 
 void CUIPropPage::EnableControls(bool enabled)
 {
-    for (kadrix::winui::Control* control :
-         std::initializer_list<kadrix::winui::Control*>{&play_, &stepBack_, &stepForward_, &slider_})
+    for (winui::Control* control :
+         std::initializer_list<winui::Control*>{&play_, &stepBack_, &stepForward_, &slider_})
         control->SetEnabled(enabled);
     store_.SetEnabled(enabled && !storeRefusal_);
 }
@@ -138,7 +140,7 @@ void CUIPropPage::EnableControls(bool enabled)
 // bottom edge if that lies lower, so neither ever covers the other.
 void CUIPropPage::PlaceControls()
 {
-    const kadrix::winui::DpiScale scale = Scale();
+    const winui::DpiScale scale = Scale();
     RECT area{};
     ::GetClientRect(previewArea_.hwnd(), &area);
     const int width = area.right - area.left;
@@ -180,7 +182,7 @@ void CUIPropPage::OnDpiChanged()
 void CUIPropPage::WatchOpening()
 {
     const HRESULT state = preview_ ? preview_->State() : E_FAIL;
-    if (state == S_FALSE && ::GetTickCount64() - openingSince_ < kadrix::kCaptureDeadlineMs)
+    if (state == S_FALSE && ::GetTickCount64() - openingSince_ < kCaptureDeadlineMs)
         return;
     ::KillTimer(hwnd(), kOpeningTimer);
     if (state != S_OK) {
@@ -303,9 +305,9 @@ void CUIPropPage::StopForClosing()
         (void)preview_->StopAndRewind();
 }
 
-void CUIPropPage::OnControlEvent(kadrix::winui::Control& sender, kadrix::winui::Event event, bool&)
+void CUIPropPage::OnControlEvent(winui::Control& sender, winui::Event event, bool&)
 {
-    if (event != kadrix::winui::Event::Click)
+    if (event != winui::Event::Click)
         return;
     switch (sender.id()) {
     case IDC_PLAY:
@@ -361,7 +363,7 @@ void CUIPropPage::Step(bool forward)
     (void)(forward ? preview_->StepForward() : preview_->StepBackward());
     ShowPlayFace();
     // The slider shows where the step went.
-    const kadrix::ReferenceTime position = preview_->GetPosition();
+    const ReferenceTime position = preview_->GetPosition();
     if (CheckPreview())
         slider_.SetPos(position);
 }
@@ -376,7 +378,7 @@ void CUIPropPage::Poll()
         (void)preview_->Pause();
         ShowPlayFace();
     }
-    const kadrix::ReferenceTime position = preview_->GetPosition();
+    const ReferenceTime position = preview_->GetPosition();
     if (CheckPreview())
         slider_.SetPos(position);
 }
@@ -391,21 +393,23 @@ void CUIPropPage::StoreThumbnail()
     if (storing_ || storeRefusal_ || !Path() || !CheckPreview())
         return;
     storing_ = true;
-    const kadrix::ReferenceTime position = preview_->GetPosition();
-    kadrix::unique_hbitmap frame;
+    const ReferenceTime position = preview_->GetPosition();
+    unique_hbitmap frame;
     // The page's handlers must not run while it waits (one could close the
     // dialog under it): only what other threads send is answered.
-    const HRESULT grabbed = kadrix::GrabFrameJob(Path(), kadrix::FramePosition::At(position),
-                                                 kadrix::kCaptureDeadlineMs, &frame,
-                                                 kadrix::CallerWait::SentMessagesOnly);
+    const HRESULT grabbed = GrabFrameJob(Path(), FramePosition::At(position),
+                                                 kCaptureDeadlineMs, &frame,
+                                                 CallerWait::SentMessagesOnly);
     const HRESULT saved = grabbed == S_OK ? SaveThumbnailStream(Path(), frame.get(), 1) : grabbed;
     if (saved == S_OK) {
         ::SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, Path(), nullptr);
         tips_.Show(store_.hwnd(), kKept);
         ::SetTimer(hwnd(), kKeptTimer, kKeptMs, nullptr);
     } else if (saved == E_ACCESSDENIED) {
-        kadrix::ShowUserMessage(kadrix::kAccessDeniedText, kadrix::kAccessDeniedCaption,
+        ShowUserMessage(kAccessDeniedText, kAccessDeniedCaption,
                                 ::GetParent(hwnd()));
     }
     storing_ = false;
 }
+
+} // namespace kadrix

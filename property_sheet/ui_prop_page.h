@@ -3,7 +3,7 @@
 // file's user-chosen thumbnail.
 #pragma once
 
-#include "engine/preview_player.h"
+#include "engine/capture/preview_player.h"
 #include "property_sheet/generic_page.h"
 #include "property_sheet/skin_button.h"
 #include "property_sheet/skin_slider.h"
@@ -11,6 +11,8 @@
 #include "winui/tooltip.h"
 
 #include <memory>
+
+namespace kadrix {
 
 class CUIPropPage final : public CGenericPage
 {
@@ -20,16 +22,16 @@ public:
     // The video file the page shows.
     using CGenericPage::Path;
 
-    void OnControlEvent(kadrix::winui::Control& sender, kadrix::winui::Event event,
+    void OnControlEvent(winui::Control& sender, winui::Event event,
                         bool& allow) override;
 
     // What the page shows, for hosts and tests: its preview (null in the
     // error state before one was made, and once given up), its slider, the
     // play button's face (the play or the pause strip), its tips.
-    kadrix::PreviewPlayer* Preview() const { return preview_.get(); }
+    PreviewPlayer* Preview() const { return preview_.get(); }
     const CSkinSlider& Slider() const { return slider_; }
     UINT PlayFace() const { return playFace_; }
-    const kadrix::winui::ToolTip& Tips() const { return tips_; }
+    const winui::ToolTip& Tips() const { return tips_; }
 
     // The handlers of the page's buttons and its timer.
     void PlayPause();
@@ -45,7 +47,7 @@ protected:
 
 private:
     void PlaceControls();
-    void Name(kadrix::winui::Control& control, const wchar_t* name);
+    void Name(winui::Control& control, const wchar_t* name);
     void EnableControls(bool enabled);
     void WatchOpening();
     void ShowVideoError(const wchar_t* text);
@@ -55,16 +57,16 @@ private:
     void PauseForLeaving();
     void StopForClosing();
 
-    std::unique_ptr<kadrix::PreviewPlayer> preview_;
-    kadrix::winui::Control previewArea_;
+    std::unique_ptr<PreviewPlayer> preview_;
+    winui::Control previewArea_;
     CSkinButton play_;
     CSkinButton stop_;
     CSkinButton store_;
     CSkinSlider slider_;
     CSkinButton stepBack_;
     CSkinButton stepForward_;
-    kadrix::winui::Control grabHost_;
-    kadrix::winui::ToolTip tips_;
+    winui::Control grabHost_;
+    winui::ToolTip tips_;
     UINT playFace_ = 0;
     bool failed_ = false;
     // Why a frame can't be kept in this clip; null when it can.
@@ -72,3 +74,5 @@ private:
     ULONGLONG openingSince_ = 0;
     bool storing_ = false;
 };
+
+} // namespace kadrix

@@ -2,7 +2,7 @@
 
 #include "base/dib.h"
 #include "base/gdiplus.h"
-#include "engine/jpeg_codec.h"
+#include "engine/store/jpeg_codec.h"
 #include "winui/core/error.h"
 
 #include <cstring>

@@ -3,7 +3,7 @@
 // hidden File types page holds the extensions the command line registers.
 #pragma once
 
-#include "engine/core/settings.h"
+#include "engine/settings/core/settings.h"
 #include "setup/core/random_tokens.h"
 #include "setup/core/time_shift_flags.h"
 #include "winui/controls.h"

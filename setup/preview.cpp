@@ -1,7 +1,7 @@
 #include "setup/preview.h"
 
 #include "base/gdiplus.h"
-#include "engine/tile_drawing.h"
+#include "engine/tile/tile_drawing.h"
 
 using namespace Gdiplus::DllExports;
 

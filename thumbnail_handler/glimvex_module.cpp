@@ -2,7 +2,7 @@
 // The module's entry points keep every exception inside the library.
 #include "product/identifiers.h"
 #include "com/module.h"
-#include "engine/capture_job.h"
+#include "engine/capture/capture_job.h"
 #include "thumbnail_handler/my_first_glimvex.h"
 #include "thumbnail_handler/resource.h"
 

@@ -2,12 +2,12 @@
 
 #include "base/exception_boundary.h"
 #include "base/unique_handle.h"
-#include "engine/capture_job.h"
-#include "engine/composition.h"
-#include "engine/settings_registry.h"
-#include "engine/core/stream_names.h"
-#include "engine/phase_clock.h"
-#include "engine/stream_store.h"
+#include "engine/capture/capture_job.h"
+#include "engine/tile/composition.h"
+#include "engine/settings/settings_registry.h"
+#include "engine/store/core/stream_names.h"
+#include "engine/core/phase_clock.h"
+#include "engine/store/stream_store.h"
 
 #include <shlwapi.h>
 
@@ -134,8 +134,8 @@ HRESULT CMyFirstGlimvex::SetPath(LPCWSTR path)
 
 bool CMyFirstGlimvex::AutomaticThumbnailIsCurrent() const
 {
-    if (!StreamExists(path_, kadrix::kAutoThumbStream.data()) ||
-        !StreamExists(path_, kadrix::kStampStream.data()))
+    if (!kadrix::StreamExists(path_, kadrix::kAutoThumbStream.data()) ||
+        !kadrix::StreamExists(path_, kadrix::kStampStream.data()))
         return false;
     DWORD stamp = 0;
     return ReadStamp(kadrix::StreamPath(path_, kadrix::kStampStream), &stamp) &&
@@ -162,12 +162,12 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
 
     std::wstring_view stream = kadrix::kAutoThumbStream;
     kadrix::unique_hbitmap captured;
-    if (settings_.override == 0 && StreamExists(path_, kadrix::kUserThumbStream.data())) {
+    if (settings_.override == 0 && kadrix::StreamExists(path_, kadrix::kUserThumbStream.data())) {
         stream = kadrix::kUserThumbStream;
     } else if (kadrix::IsRemoteData(path_)) {
         // Capturing would fetch the whole video: the automatic thumbnail the
         // file has, however old, or none.
-        if (!StreamExists(path_, kadrix::kAutoThumbStream.data()))
+        if (!kadrix::StreamExists(path_, kadrix::kAutoThumbStream.data()))
             return E_FAIL;
     } else if (!AutomaticThumbnailIsCurrent()) {
         const kadrix::CapturePosition position = kadrix::CapturePositionOf(settings_);

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "com/module.h"
-#include "engine/core/settings.h"
+#include "engine/settings/core/settings.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -38,8 +38,7 @@
 #include <string>
 #include <vector>
 
-using kadrix::com_ptr;
-
+namespace kadrix {
 namespace {
 
 // A click on a control of the page, at a point given in pixels or in
@@ -148,7 +147,7 @@ std::wstring FileTypeOf(const std::wstring& file)
         return {};
     const std::wstring extension = file.substr(dot);
     const std::wstring progId = ReadDefault(HKEY_CLASSES_ROOT, extension);
-    kadrix::unique_hkey key;
+    unique_hkey key;
     if (!progId.empty() &&
         ::RegOpenKeyExW(HKEY_CLASSES_ROOT, progId.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS)
         return progId;
@@ -158,9 +157,9 @@ std::wstring FileTypeOf(const std::wstring& file)
 std::vector<CLSID> RegisteredHandlers(const std::wstring& fileType)
 {
     std::vector<CLSID> handlers;
-    const std::wstring path = fileType + L"\\" + kadrix::ids::kShellExKey + L"\\" +
-                              kadrix::ids::kPropertySheetHandlersKey;
-    kadrix::unique_hkey key;
+    const std::wstring path = fileType + L"\\" + ids::kShellExKey + L"\\" +
+                              ids::kPropertySheetHandlersKey;
+    unique_hkey key;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return handlers;
     for (DWORD i = 0;; ++i) {
@@ -202,7 +201,7 @@ void RunHandler(com_ptr<IUnknown> handler, IDataObject* selection, const std::ws
         Report(L"QueryInterface", E_NOINTERFACE);
         return;
     }
-    kadrix::unique_hkey progId;
+    unique_hkey progId;
     if (!fileType.empty())
         (void)::RegOpenKeyExW(HKEY_CLASSES_ROOT, fileType.c_str(), 0, KEY_READ, progId.put());
     HRESULT hr = init->Initialize(nullptr, selection, progId.get());
@@ -277,7 +276,7 @@ void PerformClick(HWND sheet, const Click& click)
 int ShowSheet(const Options& options, Pages& pages)
 {
     // Titled as Explorer titles it.
-    const std::wstring caption = kadrix::FileNameOf(options.files.front()) + L" Properties";
+    const std::wstring caption = FileNameOf(options.files.front()) + L" Properties";
     PROPSHEETHEADERW header{};
     header.dwSize = sizeof header;
     header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
@@ -305,8 +304,8 @@ int ShowSheet(const Options& options, Pages& pages)
         }
         if (::GetTickCount64() >= closeAt) {
             if (!options.screenshot.empty()) {
-                const kadrix::unique_hbitmap shot = kadrix::CaptureWindowArea(sheet);
-                const bool saved = shot && kadrix::SavePng(shot.get(), options.screenshot);
+                const unique_hbitmap shot = CaptureWindowArea(sheet);
+                const bool saved = shot && SavePng(shot.get(), options.screenshot);
                 std::wprintf(L"screenshot: %ls%ls\n", options.screenshot.c_str(),
                              saved ? L"" : L" (failed)");
             }
@@ -330,7 +329,7 @@ int ShowSheet(const Options& options, Pages& pages)
 
 int Run(const Options& options)
 {
-    std::optional<kadrix::ServerLibrary> library;
+    std::optional<ServerLibrary> library;
     if (!options.dll.empty()) {
         library.emplace(options.dll.c_str());
         if (!*library) {
@@ -341,7 +340,7 @@ int Run(const Options& options)
     }
 
     com_ptr<IDataObject> selection;
-    HRESULT hr = kadrix::CreateDropFilesDataObject(options.files, selection.put());
+    HRESULT hr = CreateDropFilesDataObject(options.files, selection.put());
     if (FAILED(hr)) {
         Report(L"data object", hr);
         return 2;
@@ -389,12 +388,13 @@ int Run(const Options& options)
 }
 
 } // namespace
+} // namespace kadrix
 
 int wmain(int argc, wchar_t** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        Usage();
+    kadrix::Options options;
+    if (!kadrix::ParseOptions(argc, argv, &options)) {
+        kadrix::Usage();
         return 2;
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
@@ -402,7 +402,7 @@ int wmain(int argc, wchar_t** argv)
     // An apartment like Explorer's, where the handlers' objects live.
     if (FAILED(::OleInitialize(nullptr)))
         return 2;
-    const int result = Run(options);
+    const int result = kadrix::Run(options);
     std::fflush(stdout);
     ::OleUninitialize();
     return result;

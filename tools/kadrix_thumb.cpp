@@ -33,8 +33,7 @@
 #include <string>
 #include <vector>
 
-using kadrix::com_ptr;
-
+namespace kadrix {
 namespace {
 
 enum class Protocol
@@ -125,7 +124,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
 
 std::optional<CLSID> RegisteredHandler(const std::wstring& extension, const wchar_t* key)
 {
-    const std::wstring path = extension + L"\\" + kadrix::ids::kShellExKey + L"\\" + key;
+    const std::wstring path = extension + L"\\" + ids::kShellExKey + L"\\" + key;
     wchar_t text[64];
     DWORD size = sizeof text;
     if (::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
@@ -147,11 +146,11 @@ HRESULT HandlerFromRegistry(const std::wstring& video, const Options& options, H
 
     std::optional<CLSID> clsid;
     if (options.protocol != Protocol::Extract) {
-        clsid = RegisteredHandler(extension, kadrix::ids::kThumbnailProviderHandlerKey);
+        clsid = RegisteredHandler(extension, ids::kThumbnailProviderHandlerKey);
         handler->protocol = Protocol::Provider;
     }
     if (!clsid && options.protocol != Protocol::Provider) {
-        clsid = RegisteredHandler(extension, kadrix::ids::kExtractImageHandlerKey);
+        clsid = RegisteredHandler(extension, ids::kExtractImageHandlerKey);
         handler->protocol = Protocol::Extract;
     }
     if (!clsid)
@@ -161,7 +160,7 @@ HRESULT HandlerFromRegistry(const std::wstring& video, const Options& options, H
 }
 
 // The handler straight from the library, as a test harness would.
-HRESULT HandlerFromDll(const kadrix::ServerLibrary& library, const Options& options,
+HRESULT HandlerFromDll(const ServerLibrary& library, const Options& options,
                        Handler* handler)
 {
     handler->protocol = options.protocol.value_or(Protocol::Provider);
@@ -215,7 +214,7 @@ struct ProcessFigures
 
 DWORD CountOwnThreads()
 {
-    kadrix::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snapshot)
         return 0;
     const DWORD self = ::GetCurrentProcessId();
@@ -331,7 +330,7 @@ void PrintStats(unsigned requests)
 }
 
 // One thumbnail request, start to PNG, with its line of output.
-bool ServeOne(const std::optional<kadrix::ServerLibrary>& library, const Options& options,
+bool ServeOne(const std::optional<ServerLibrary>& library, const Options& options,
               const std::wstring& video)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -343,7 +342,7 @@ bool ServeOne(const std::optional<kadrix::ServerLibrary>& library, const Options
         hr = RunRequest(handler, video, options.size, &raw);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    kadrix::unique_hbitmap bitmap(raw);
+    unique_hbitmap bitmap(raw);
     handler.object.reset();
 
     if (FAILED(hr) || !bitmap) {
@@ -353,8 +352,8 @@ bool ServeOne(const std::optional<kadrix::ServerLibrary>& library, const Options
     }
     BITMAP info{};
     ::GetObjectW(bitmap.get(), sizeof info, &info);
-    const std::wstring png = options.out + L"\\" + kadrix::FileNameOf(video) + L".png";
-    if (!kadrix::SavePng(bitmap.get(), png)) {
+    const std::wstring png = options.out + L"\\" + FileNameOf(video) + L".png";
+    if (!SavePng(bitmap.get(), png)) {
         std::wprintf(L"%ls: can't write %ls\n", video.c_str(), png.c_str());
         return false;
     }
@@ -366,7 +365,7 @@ bool ServeOne(const std::optional<kadrix::ServerLibrary>& library, const Options
 
 int Run(const Options& options)
 {
-    std::optional<kadrix::ServerLibrary> library;
+    std::optional<ServerLibrary> library;
     if (!options.dll.empty()) {
         library.emplace(options.dll.c_str());
         if (!*library) {
@@ -393,18 +392,19 @@ int Run(const Options& options)
 }
 
 } // namespace
+} // namespace kadrix
 
 int wmain(int argc, wchar_t** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        Usage();
+    kadrix::Options options;
+    if (!kadrix::ParseOptions(argc, argv, &options)) {
+        kadrix::Usage();
         return 2;
     }
     // An apartment like Explorer's, where the handler's objects live.
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 2;
-    const int result = Run(options);
+    const int result = kadrix::Run(options);
     ::CoUninitialize();
     return result;
 }

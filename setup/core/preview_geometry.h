@@ -4,7 +4,7 @@
 // constants of its own (a shorter letterbox picture, a shallower gloss).
 #pragma once
 
-#include "engine/core/tile_geometry.h"
+#include "engine/tile/core/tile_geometry.h"
 
 namespace kadrix::setup {
 

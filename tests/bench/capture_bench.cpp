@@ -4,7 +4,7 @@
 // grabbed, JPEG written into the clip's automatic thumbnail stream, graph torn
 // down). Prints the median, fastest and slowest run in milliseconds, and a
 // last line "median_ms=N" for scripts.
-#include "engine/capture_job.h"
+#include "engine/capture/capture_job.h"
 
 #include <windows.h>
 

@@ -5,8 +5,8 @@
 // job would, JPEG into the clip's automatic thumbnail stream. Prints the
 // median, fastest and slowest run in milliseconds and the median of the grab
 // alone, then "median_ms=N" (grab and store) for scripts.
-#include "engine/mf_grab.h"
-#include "engine/stream_store.h"
+#include "engine/capture/mf_grab.h"
+#include "engine/store/stream_store.h"
 
 #include <objbase.h>
 #include <windows.h>
@@ -60,7 +60,7 @@ int wmain(int argc, wchar_t** argv)
             ::CoUninitialize();
             return 1;
         }
-        WriteThumbnailStream(clip, frame.get(), 0);
+        kadrix::WriteThumbnailStream(clip, frame.get(), 0);
         ::QueryPerformanceCounter(&stored);
         if (i == 0)
             continue;

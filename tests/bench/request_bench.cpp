@@ -7,8 +7,8 @@
 //
 // Not a test: figures only.
 #include "base/com_ptr.h"
-#include "engine/core/stream_names.h"
-#include "engine/phase_clock.h"
+#include "engine/store/core/stream_names.h"
+#include "engine/core/phase_clock.h"
 #include "thumbnail_handler/my_first_glimvex.h"
 
 #include <windows.h>

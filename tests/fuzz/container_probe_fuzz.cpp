@@ -11,7 +11,7 @@
 // outside the file, reads more often or more bytes than its budget,
 // reports another read count than it made, or refuses a file only because a
 // read failed.
-#include "engine/core/container_probe.h"
+#include "engine/capture/core/container_probe.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -16,7 +16,7 @@
 // Beyond what ASan and UBSan find, an input fails when the converter writes
 // the target without reporting a conversion, or reports one and leaves a
 // pixel of the crop unwritten.
-#include "engine/core/frame_convert.h"
+#include "engine/capture/core/frame_convert.h"
 #include "engine/core/frame_limits.h"
 
 #include <cstdio>

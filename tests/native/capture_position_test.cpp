@@ -1,4 +1,4 @@
-#include "engine/core/capture_position.h"
+#include "engine/capture/core/capture_position.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/core/frame_convert.h"
+#include "engine/capture/core/frame_convert.h"
 
 #include <gtest/gtest.h>
 

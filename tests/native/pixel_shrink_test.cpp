@@ -1,4 +1,4 @@
-#include "engine/core/pixel_shrink.h"
+#include "engine/tile/core/pixel_shrink.h"
 
 #include <gtest/gtest.h>
 

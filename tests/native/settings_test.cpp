@@ -1,4 +1,4 @@
-#include "engine/core/settings.h"
+#include "engine/settings/core/settings.h"
 
 #include <gtest/gtest.h>
 

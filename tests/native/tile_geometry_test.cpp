@@ -1,4 +1,4 @@
-#include "engine/core/tile_geometry.h"
+#include "engine/tile/core/tile_geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/core/tile_painter.h"
+#include "engine/tile/core/tile_painter.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // prints  VERDICT <tab> READS <tab> CPU-MICROSECONDS <tab> WIDTHxHEIGHT <tab> REASON <tab> PATH
 // (the frame size as the container declares it, 0x0 where it says none)
 // so the corpus runner can check the probe against every clip it knows.
-#include "engine/core/container_probe.h"
+#include "engine/capture/core/container_probe.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

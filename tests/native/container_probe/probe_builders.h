@@ -3,7 +3,7 @@
 // sample files made of them, and a file in memory to probe them from.
 #pragma once
 
-#include "engine/core/container_probe.h"
+#include "engine/capture/core/container_probe.h"
 
 #include <algorithm>
 #include <cstring>

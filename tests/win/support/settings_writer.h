@@ -2,7 +2,7 @@
 // need the thumbnail request to see given settings.
 #pragma once
 
-#include "engine/core/settings.h"
+#include "engine/settings/core/settings.h"
 
 #include <windows.h>
 

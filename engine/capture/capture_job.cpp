@@ -1,0 +1,343 @@
+#include "engine/capture/capture_job.h"
+
+#include "base/exception_boundary.h"
+#include "base/waits.h"
+#include "engine/capture/file_probe.h"
+#include "engine/capture/mf_grab.h"
+#include "engine/core/phase_clock.h"
+#include "engine/store/stream_store.h"
+#include "engine/capture/video_capture.h"
+
+#include <objbase.h>
+#include <vfwmsgs.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::atomic<long> g_liveJobs{0};
+
+// The file a job is for, as far as the process can tell it apart: its full
+// path in one case (file systems on Windows do not tell case), and what it
+// was when the job was asked for.
+struct FileIdentity
+{
+    std::wstring key;
+    ULONGLONG size = 0;
+    FILETIME written{};
+};
+
+// What the process knows of its capture jobs: the files live jobs work on,
+// and the captures that outlived their deadline (one per file and position,
+// the most recent kRememberedTimeouts of them).
+class JobBook
+{
+public:
+    static JobBook& Instance()
+    {
+        static JobBook book;
+        return book;
+    }
+
+    // Admits a job for the file, or says why not.
+    HRESULT Admit(const FileIdentity& file, const kadrix::FramePosition& position)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        for (const Timeout& timeout : timeouts_)
+            if (timeout.Matches(file, position))
+                return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+        for (const std::wstring& busy : busy_)
+            if (busy == file.key)
+                return HRESULT_FROM_WIN32(ERROR_BUSY);
+        if (busy_.size() >= static_cast<std::size_t>(kadrix::kMaxLiveCaptureJobs))
+            return HRESULT_FROM_WIN32(ERROR_MAX_THRDS_REACHED);
+        busy_.push_back(file.key);
+        return S_OK;
+    }
+
+    void Leave(const std::wstring& key)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = busy_.begin(); it != busy_.end(); ++it)
+            if (*it == key) {
+                busy_.erase(it);
+                return;
+            }
+    }
+
+    void RememberTimeout(const FileIdentity& file, const kadrix::FramePosition& position)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (timeouts_.size() >= kRememberedTimeouts)
+            timeouts_.erase(timeouts_.begin());
+        timeouts_.push_back({file, position});
+    }
+
+private:
+    static constexpr std::size_t kRememberedTimeouts = 256;
+
+    struct Timeout
+    {
+        FileIdentity file;
+        kadrix::FramePosition position;
+
+        // The same file, unchanged since, at the same position: a new
+        // capture would stall as the last one did.
+        bool Matches(const FileIdentity& other, const kadrix::FramePosition& at) const
+        {
+            return file.key == other.key && file.size == other.size &&
+                   ::CompareFileTime(&file.written, &other.written) == 0 &&
+                   position.exact == at.exact && position.value == at.value &&
+                   position.scale == at.scale && position.time == at.time;
+        }
+    };
+
+    std::mutex lock_;
+    std::vector<std::wstring> busy_;
+    std::vector<Timeout> timeouts_;
+};
+
+// The file's identity, when the path names an existing regular file: no
+// folder, no device, nothing that is not there (a clip deleted or renamed
+// while its request was queued).
+HRESULT IdentifyFile(const std::wstring& path, FileIdentity* file)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+        return HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE);
+    DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    length = ::GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(length);
+    ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    file->key = std::move(full);
+    file->size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    file->written = data.ftLastWriteTime;
+    return S_OK;
+}
+
+// What the caller and the worker share. The worker gets copies of everything
+// it needs, so nothing of the caller's is touched once the caller has gone;
+// the last of the two to let go frees it.
+struct CaptureJob
+{
+    std::wstring path;
+    FileIdentity file;
+    kadrix::FramePosition position{};
+    HMODULE module = nullptr; // keeps the code of this job loaded while the worker runs
+    kadrix::unique_handle done;
+    std::atomic<HRESULT> result{E_FAIL};
+    kadrix::unique_hbitmap frame;   // the worker's until done, then the caller's
+    std::atomic<int> references{2}; // the caller and the worker
+
+    void Release()
+    {
+        if (--references == 0)
+            delete this;
+    }
+};
+
+// One attempt: a graph of its own, seek, grab. S_FALSE: the graph ended
+// without a frame at a position the job may try earlier. *unopened tells
+// that DirectShow could not build the graph at all.
+HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
+{
+    std::unique_ptr<CVideoCapture> capture(new (std::nothrow) CVideoCapture(nullptr, 0));
+    // E_POINTER, not E_OUTOFMEMORY: the code the capture job has always
+    // answered for an object it could not make.
+    if (!capture)
+        return E_POINTER;
+    const HRESULT opened = capture->Open(job.path.c_str());
+    if (FAILED(opened)) {
+        capture->Close();
+        *unopened = true;
+        return opened;
+    }
+    kadrix::ReferenceTime position =
+        job.position.exact ? job.position.time
+                           : kadrix::CaptureJobPosition(capture->GetDuration(), job.position.value,
+                                                        job.position.scale);
+    if (earlier)
+        position = kadrix::EarlierCapturePosition(position);
+    const HRESULT seek = capture->SetPosition(position);
+    kadrix::MarkPhase("seek");
+    if (FAILED(seek)) {
+        capture->Close();
+        return E_FAIL;
+    }
+    const HRESULT grabbed = capture->GrabFrame(&job.frame);
+    capture->Close();
+    kadrix::MarkPhase("tear the graph down");
+    if (grabbed == E_FAIL && !earlier && !job.position.exact && position > 0)
+        return S_FALSE;
+    return grabbed;
+}
+
+HRESULT Grab(CaptureJob& job)
+{
+    // Some files are judged by their structure alone, before any graph.
+    const HRESULT worth = kadrix::CheckBeforeGraph(job.path.c_str());
+    kadrix::MarkPhase("probe the container");
+    if (FAILED(worth))
+        return worth;
+
+    bool unopened = false;
+    HRESULT hr = GrabAt(job, false, &unopened);
+    // The graph ended without a frame: the position lay at or past the last
+    // frame (the very end, or a duration that overstates the clip). One
+    // second earlier still shows the end of the clip.
+    if (hr == S_FALSE)
+        hr = GrabAt(job, true, &unopened);
+    if (!unopened)
+        return hr;
+    // DirectShow has no source, splitter or decoder for the clip (a stock
+    // Windows has none for MP4, MOV or Matroska): Media Foundation may. It
+    // takes the frame by the same position rule; an exact time is a number
+    // of seconds within the clip.
+    const bool exact = job.position.exact;
+    const double value = exact ? static_cast<double>(job.position.time) /
+                                     static_cast<double>(kadrix::kReferenceUnitsPerSecond)
+                               : job.position.value;
+    const HRESULT fallback = kadrix::GrabFrameWithMediaFoundation(
+        job.path.c_str(), value, exact ? 0.0 : job.position.scale, &job.frame);
+    return SUCCEEDED(fallback) ? fallback : hr;
+}
+
+DWORD WINAPI CaptureWorker(void* parameter)
+{
+    auto* job = static_cast<CaptureJob*>(parameter);
+    const HMODULE module = job->module;
+    // A multithreaded apartment: the graph's objects are called from here
+    // and their own threads only, and nothing waits for this thread to pump.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    kadrix::MarkPhase("start the worker");
+    job->result = kadrix::GuardHResult([&] { return Grab(*job); });
+    // Only the frame leaves the worker; the graph is gone.
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    JobBook::Instance().Leave(job->file.key);
+    ::SetEvent(job->done.get());
+    job->Release();
+    --g_liveJobs;
+    // The module reference taken for this thread is dropped only as the
+    // thread ends, so the code it runs can't be unloaded under it.
+    ::FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
+
+// Starts the worker of an admitted job. On failure the job is gone and
+// its admission withdrawn.
+HRESULT StartWorker(CaptureJob* job)
+{
+    HRESULT hr = S_OK;
+    job->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!job->done ||
+        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&CaptureWorker), &job->module)) {
+        hr = HRESULT_FROM_WIN32(::GetLastError());
+    } else {
+        ++g_liveJobs;
+        kadrix::unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
+        if (worker)
+            return S_OK;
+        hr = HRESULT_FROM_WIN32(::GetLastError());
+        --g_liveJobs;
+        ::FreeLibrary(job->module);
+    }
+    JobBook::Instance().Leave(job->file.key);
+    delete job;
+    return FAILED(hr) ? hr : E_FAIL;
+}
+
+HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
+                     kadrix::unique_hbitmap* frame)
+{
+    const FileIdentity file = job->file;
+    const kadrix::FramePosition position = job->position;
+    HRESULT hr = StartWorker(job);
+    if (FAILED(hr))
+        return hr;
+
+    hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    const bool done = wait == kadrix::CallerWait::DispatchingCalls
+                          ? kadrix::WaitDispatchingCalls(job->done.get(), deadlineMs)
+                          : kadrix::WaitAnsweringSentMessages(job->done.get(), deadlineMs);
+    if (done) {
+        hr = job->result;
+        // Done: the worker no longer touches the frame.
+        if (hr == S_OK)
+            *frame = std::move(job->frame);
+    } else {
+        // Asked again, the same file at the same place would stall the same
+        // way, and one more worker would stay stuck with it.
+        JobBook::Instance().RememberTimeout(file, position);
+    }
+    job->Release();
+    return hr;
+}
+
+} // namespace
+
+namespace kadrix {
+
+long LiveCaptureJobs()
+{
+    return g_liveJobs.load();
+}
+
+HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD deadlineMs,
+                     unique_hbitmap* frame, CallerWait wait)
+{
+    if (!path || !frame)
+        return E_POINTER;
+    frame->reset();
+    return GuardHResult([&]() -> HRESULT {
+        FileIdentity file;
+        HRESULT hr = IdentifyFile(path, &file);
+        if (FAILED(hr))
+            return hr;
+        hr = JobBook::Instance().Admit(file, position);
+        if (FAILED(hr))
+            return hr;
+        CaptureJob* job = new (std::nothrow) CaptureJob;
+        // As for a capture object that can't be made: E_POINTER.
+        if (!job) {
+            JobBook::Instance().Leave(file.key);
+            return E_POINTER;
+        }
+        job->path = path;
+        job->file = std::move(file);
+        job->position = position;
+        return StartAndWait(job, deadlineMs, wait, frame);
+    });
+}
+
+HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
+                      DWORD deadlineMs, unique_hbitmap* grabbed)
+{
+    unique_hbitmap frame;
+    const HRESULT hr = GrabFrameJob(path, FramePosition::Setting(value, scale), deadlineMs, &frame);
+    // The caller writes, and only with a frame in hand: a job that was given
+    // up on has nothing to write and never writes on its own.
+    if (hr == S_OK) {
+        kadrix::MarkPhase("hand the frame over");
+        WriteThumbnailStream(path, frame.get(), userChosen);
+        if (grabbed)
+            *grabbed = std::move(frame);
+    }
+    return hr;
+}
+
+} // namespace kadrix
+
+HRESULT CaptureToStream(const wchar_t* path, double value, double scale, int userChosen)
+{
+    return kadrix::RunCaptureJob(path, value, scale, userChosen, kadrix::kCaptureDeadlineMs);
+}
