@@ -4,8 +4,9 @@
 // files, and the module's unload rule while objects, factories and pages live.
 #include "base/com_ptr.h"
 #include "base/drop_files.h"
-#include "base/server_library.h"
 #include "product/identifiers.h"
+#include "support/com_conformance.h"
+#include "support/server_library_test.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -18,14 +19,9 @@
 #include <vector>
 
 using kadrix::com_ptr;
+using kadrix::test::RefCount;
 
 namespace {
-
-ULONG RefCount(IUnknown* object)
-{
-    object->AddRef();
-    return object->Release();
-}
 
 com_ptr<IDataObject> Selection(const std::vector<std::wstring>& files)
 {
@@ -49,30 +45,17 @@ BOOL CALLBACK Collect(HPROPSHEETPAGE page, LPARAM lParam)
     return TRUE;
 }
 
-class TabliqServerTest : public testing::Test
+class TabliqServerTest : public kadrix::test::ServerLibraryTest<TabliqServerTest>
 {
+public:
+    static constexpr const wchar_t* kLibrary = L"Tabliq.dll";
+    static constexpr kadrix::test::Apartment kApartment = kadrix::test::Apartment::Ole;
+
 protected:
-    static void SetUpTestSuite()
-    {
-        ::OleInitialize(nullptr);
-        server_ = new kadrix::ServerLibrary(L"Tabliq.dll");
-        ASSERT_TRUE(*server_);
-    }
-    static void TearDownTestSuite()
-    {
-        delete server_;
-        ::OleUninitialize();
-    }
-
-    void TearDown() override
-    {
-        EXPECT_EQ(server_->CanUnloadNow(), S_OK) << "a test left the module locked";
-    }
-
     static com_ptr<IClassFactory> Factory()
     {
         com_ptr<IClassFactory> factory;
-        EXPECT_EQ(server_->GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, factory.put_void()),
+        EXPECT_EQ(Server().GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, factory.put_void()),
                   S_OK);
         return factory;
     }
@@ -80,7 +63,7 @@ protected:
     static com_ptr<IUnknown> NewHandler()
     {
         com_ptr<IUnknown> object;
-        EXPECT_EQ(server_->CreateInstance(CLSID_ThumbTabliq, IID_IUnknown, object.put_void()),
+        EXPECT_EQ(Server().CreateInstance(CLSID_ThumbTabliq, IID_IUnknown, object.put_void()),
                   S_OK);
         return object;
     }
@@ -100,23 +83,17 @@ protected:
     }
 
     kadrix::test::TempDir dir_;
-    static inline kadrix::ServerLibrary* server_ = nullptr;
 };
 
 TEST_F(TabliqServerTest, ExportsByOrdinalAndServesItsClassOnly)
 {
-    const char* names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
-                           "DllUnregisterServer"};
-    for (WORD ordinal = 1; ordinal <= 4; ++ordinal)
-        EXPECT_EQ(::GetProcAddress(server_->get(), MAKEINTRESOURCEA(ordinal)),
-                  ::GetProcAddress(server_->get(), names[ordinal - 1]))
-            << names[ordinal - 1];
+    kadrix::test::ExpectServerExportsByOrdinal(Server().get());
 
     void* out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(server_->GetClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, &out),
+    EXPECT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, &out),
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(server_->GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(Server().GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, nullptr), E_POINTER);
 
     com_ptr<IClassFactory> factory = Factory();
     com_ptr<IUnknown> outer = NewHandler();
@@ -129,24 +106,13 @@ TEST_F(TabliqServerTest, HandlerAnswersTheTwoShellInterfacesAndNoOthers)
 {
     com_ptr<IUnknown> object = NewHandler();
     EXPECT_EQ(RefCount(object.get()), 1u);
-    for (const IID& iid : {IID_IShellExtInit, IID_IShellPropSheetExt}) {
-        com_ptr<IUnknown> asked;
-        ASSERT_EQ(object->QueryInterface(iid, asked.put_void()), S_OK);
-        EXPECT_EQ(RefCount(object.get()), 2u);
-        com_ptr<IUnknown> identity;
-        ASSERT_EQ(asked->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
-        EXPECT_EQ(identity.get(), object.get());
-    }
+    kadrix::test::ExpectInterfaces(object.get(), {IID_IShellExtInit, IID_IShellPropSheetExt},
+                                   {IID_IPersistFile, IID_IDispatch, IID_IClassFactory,
+                                    IID_IMarshal, IID_IContextMenu});
     // IUnknown is the first interface of the table, the extension initialiser.
     EXPECT_EQ(static_cast<void*>(object.get()),
               static_cast<void*>(object.try_query<IShellExtInit>().get()));
 
-    for (const IID& iid :
-         {IID_IPersistFile, IID_IDispatch, IID_IClassFactory, IID_IMarshal, IID_IContextMenu}) {
-        void* out = reinterpret_cast<void*>(1);
-        EXPECT_EQ(object->QueryInterface(iid, &out), E_NOINTERFACE);
-        EXPECT_EQ(out, nullptr);
-    }
     EXPECT_EQ(RefCount(object.get()), 1u);
     EXPECT_EQ(object.detach()->Release(), 0u);
 }
@@ -186,9 +152,9 @@ TEST_F(TabliqServerTest, OneFileGetsOnePageAndSeveralGetNone)
     ASSERT_NE(one.pages[0], nullptr);
     // A page the shell holds keeps the library loaded, even with the
     // handler gone; destroying it lets the library go.
-    EXPECT_EQ(server_->CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     EXPECT_TRUE(::DestroyPropertySheetPage(one.pages[0]));
-    EXPECT_EQ(server_->CanUnloadNow(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 }
 
 TEST_F(TabliqServerTest, ASecondAddPagesAddsNothing)
@@ -211,16 +177,16 @@ TEST_F(TabliqServerTest, UnloadWaitsForObjectsFactoriesAndLocks)
 {
     {
         com_ptr<IUnknown> object = NewHandler();
-        EXPECT_EQ(server_->CanUnloadNow(), S_FALSE);
+        EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     }
-    EXPECT_EQ(server_->CanUnloadNow(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
     com_ptr<IClassFactory> factory = Factory();
-    EXPECT_EQ(server_->CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     ASSERT_EQ(factory->LockServer(TRUE), S_OK);
     factory.reset();
-    EXPECT_EQ(server_->CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     Factory()->LockServer(FALSE);
-    EXPECT_EQ(server_->CanUnloadNow(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 }
 
 } // namespace

@@ -2,13 +2,13 @@
 // which stream is shown, when a frame is captured again, and the stamp.
 #include "product/identifiers.h"
 #include "base/com_ptr.h"
-#include "base/proc_address.h"
 #include "engine/settings/settings_registry.h"
 #include "support/settings_writer.h"
 #include "engine/store/core/stream_names.h"
 #include "engine/store/stream_store.h"
 #include "support/clips.h"
 #include "support/process_end.h"
+#include "support/server_library_test.h"
 
 #include <gtest/gtest.h>
 
@@ -26,28 +26,22 @@ namespace {
 
 constexpr Rgb kPurple{120, 20, 140}; // in no segment of the clips
 
-class GlimvexRequestTest : public testing::Test
+class GlimvexRequestTest : public ServerLibraryTest<GlimvexRequestTest>
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        ::CoInitialize(nullptr);
-        module_ = ::LoadLibraryW(L"Glimvex.dll");
-    }
-    static void TearDownTestSuite()
-    {
-        ::FreeLibrary(module_);
-        ::CoUninitialize();
-    }
+public:
+    static constexpr const wchar_t* kLibrary = L"Glimvex.dll";
+    static constexpr Apartment kApartment = Apartment::Com;
 
+protected:
     void SetUp() override
     {
-        ASSERT_NE(module_, nullptr);
+        ASSERT_TRUE(Server()) << "the library does not load";
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         clip_ = CopyClip(dir_, L"mjpeg.avi");
         ASSERT_FALSE(clip_.empty()) << "test clips missing";
         mainData_ = ReadFileBytes(clip_);
     }
+    // No unload check: one test leaves a stalled worker holding the library.
     void TearDown() override
     {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
@@ -56,13 +50,9 @@ protected:
 
     static com_ptr<IUnknown> NewExtractor()
     {
-        using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto getClassObject = GetProcAddressAs<GetClassObjectFn>(module_, "DllGetClassObject");
-        com_ptr<IClassFactory> factory;
         com_ptr<IUnknown> object;
-        EXPECT_EQ(getClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()),
+        EXPECT_EQ(Server().CreateInstance(CLSID_MyFirstGlimvex, IID_IUnknown, object.put_void()),
                   S_OK);
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
         return object;
     }
 
@@ -117,7 +107,6 @@ protected:
         return !tile.empty() && Near(tile.mean(30, 36, 36, 24), kPurple, 16);
     }
 
-    static inline HMODULE module_ = nullptr;
     TempDir dir_;
     std::wstring clip_;
     Bytes mainData_;
@@ -263,9 +252,7 @@ TEST_F(GlimvexRequestTest, TheLibraryStaysWhileAStalledCaptureLives)
     const std::wstring stalled = dir_.file(L"stalled.mkv");
     ASSERT_TRUE(::CopyFileW(MediaClip(L"stuck-header.mkv").c_str(), stalled.c_str(), FALSE));
     (void)Thumbnail(stalled); // the background, once the deadline has passed
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    const auto canUnload = GetProcAddressAs<CanUnloadFn>(module_, "DllCanUnloadNow");
-    EXPECT_EQ(canUnload(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
 }
 
 TEST_F(GlimvexRequestTest, PathWithoutFolderIsServedFromTheCurrentFolder)

@@ -4,8 +4,9 @@
 // reference counts, and the module's unload rule.
 #include "product/identifiers.h"
 #include "base/com_ptr.h"
-#include "base/proc_address.h"
 #include "base/unique_handle.h"
+#include "support/com_conformance.h"
+#include "support/server_library_test.h"
 
 #include <gtest/gtest.h>
 
@@ -17,38 +18,21 @@
 #include <string>
 
 using kadrix::com_ptr;
+using kadrix::test::RefCount;
 
 namespace {
 
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using NoArgumentFn = HRESULT(STDAPICALLTYPE*)();
-
-class GlimvexServerTest : public testing::Test
+class GlimvexServerTest : public kadrix::test::ServerLibraryTest<GlimvexServerTest>
 {
+public:
+    static constexpr const wchar_t* kLibrary = L"Glimvex.dll";
+    static constexpr kadrix::test::Apartment kApartment = kadrix::test::Apartment::Com;
+
 protected:
-    static void SetUpTestSuite()
-    {
-        ::CoInitialize(nullptr);
-        module_ = ::LoadLibraryW(L"Glimvex.dll");
-        ASSERT_NE(module_, nullptr);
-        getClassObject_ = kadrix::GetProcAddressAs<GetClassObjectFn>(module_, "DllGetClassObject");
-        canUnloadNow_ = kadrix::GetProcAddressAs<NoArgumentFn>(module_, "DllCanUnloadNow");
-    }
-    static void TearDownTestSuite()
-    {
-        ::FreeLibrary(module_);
-        ::CoUninitialize();
-    }
-
-    void TearDown() override
-    {
-        EXPECT_EQ(canUnloadNow_(), S_OK) << "a test left the module locked";
-    }
-
     static com_ptr<IClassFactory> Factory()
     {
         com_ptr<IClassFactory> factory;
-        EXPECT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()),
+        EXPECT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()),
                   S_OK);
         return factory;
     }
@@ -59,44 +43,28 @@ protected:
         EXPECT_EQ(Factory()->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
         return object;
     }
-
-    static ULONG RefCount(IUnknown* object)
-    {
-        object->AddRef();
-        return object->Release();
-    }
-
-    static inline HMODULE module_ = nullptr;
-    static inline GetClassObjectFn getClassObject_ = nullptr;
-    static inline NoArgumentFn canUnloadNow_ = nullptr;
 };
 
 TEST_F(GlimvexServerTest, ExportsByOrdinal)
 {
-    const char* names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
-                           "DllUnregisterServer"};
-    for (WORD ordinal = 1; ordinal <= 4; ++ordinal) {
-        FARPROC byOrdinal = ::GetProcAddress(module_, MAKEINTRESOURCEA(ordinal));
-        ASSERT_NE(byOrdinal, nullptr) << ordinal;
-        EXPECT_EQ(byOrdinal, ::GetProcAddress(module_, names[ordinal - 1])) << names[ordinal - 1];
-    }
+    kadrix::test::ExpectServerExportsByOrdinal(Server().get());
 }
 
 TEST_F(GlimvexServerTest, ClassObjectLookup)
 {
-    EXPECT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, nullptr), E_POINTER);
 
     void* out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(getClassObject_(CLSID_ThumbTabliq, IID_IClassFactory, &out),
+    EXPECT_EQ(Server().GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, &out),
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
     out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IPersist, &out), E_NOINTERFACE);
+    EXPECT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IPersist, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
 
     com_ptr<IUnknown> a, b;
-    ASSERT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IUnknown, a.put_void()), S_OK);
-    ASSERT_EQ(getClassObject_(CLSID_MyFirstGlimvex, IID_IClassFactory, b.put_void()), S_OK);
+    ASSERT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IUnknown, a.put_void()), S_OK);
+    ASSERT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, b.put_void()), S_OK);
     EXPECT_EQ(a.get(), b.get()); // one cached factory
 }
 
@@ -118,31 +86,12 @@ TEST_F(GlimvexServerTest, ExtractorAnswersItsFourInterfacesAndNoOthers)
     com_ptr<IUnknown> object = NewExtractor();
     EXPECT_EQ(RefCount(object.get()), 1u);
 
-    const IID answered[] = {IID_IPersistFile, __uuidof(IExtractImage), __uuidof(IThumbnailProvider),
-                            __uuidof(IInitializeWithFile)};
-    for (const IID& iid : answered) {
-        com_ptr<IUnknown> asked;
-        ASSERT_EQ(object->QueryInterface(iid, asked.put_void()), S_OK);
-        EXPECT_EQ(RefCount(object.get()), 2u);
-        // The same object whichever interface one starts from.
-        com_ptr<IUnknown> identity;
-        ASSERT_EQ(asked->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
-        EXPECT_EQ(identity.get(), object.get());
-    }
-    EXPECT_EQ(RefCount(object.get()), 1u);
-
-    const IID refused[] = {IID_IPersist,
-                           IID_IPersistStream,
-                           IID_IDispatch,
-                           IID_IClassFactory,
-                           __uuidof(IInitializeWithStream),
-                           IID_IMarshal};
-    for (const IID& iid : refused) {
-        void* out = reinterpret_cast<void*>(1);
-        EXPECT_EQ(object->QueryInterface(iid, &out), E_NOINTERFACE);
-        EXPECT_EQ(out, nullptr);
-    }
-    EXPECT_EQ(object->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    kadrix::test::ExpectInterfaces(object.get(),
+                                   {IID_IPersistFile, __uuidof(IExtractImage),
+                                    __uuidof(IThumbnailProvider), __uuidof(IInitializeWithFile)},
+                                   {IID_IPersist, IID_IPersistStream, IID_IDispatch,
+                                    IID_IClassFactory, __uuidof(IInitializeWithStream),
+                                    IID_IMarshal});
     EXPECT_EQ(RefCount(object.get()), 1u);
     EXPECT_EQ(object.detach()->Release(), 0u);
 }
@@ -178,20 +127,20 @@ TEST_F(GlimvexServerTest, UnimplementedAndNullArguments)
 
 TEST_F(GlimvexServerTest, UnloadWaitsForObjectsFactoriesAndLocks)
 {
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
     {
         com_ptr<IUnknown> object = NewExtractor();
-        EXPECT_EQ(canUnloadNow_(), S_FALSE);
+        EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     }
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 
     com_ptr<IClassFactory> factory = Factory();
-    EXPECT_EQ(canUnloadNow_(), S_FALSE); // a factory in a client's hands
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE); // a factory in a client's hands
     ASSERT_EQ(factory->LockServer(TRUE), S_OK);
     factory.reset();
-    EXPECT_EQ(canUnloadNow_(), S_FALSE); // the server lock alone
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE); // the server lock alone
     Factory()->LockServer(FALSE);
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 }
 
 TEST_F(GlimvexServerTest, PathThatDoesNotFitIsRefusedAndNothingIsTouched)
