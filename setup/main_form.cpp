@@ -1,5 +1,6 @@
 #include "setup/main_form.h"
 
+#include "base/dib.h"
 #include "base/module_path.h"
 #include "product/identifiers.h"
 #include "setup/add_association.h"
@@ -418,12 +419,7 @@ void TForm1::LoadPreview(int index)
     // Image2's own bitmap, drawn anew each time, as large as Image2 is at the
     // window's DPI.
     const int size = Scale()(kPreviewSize);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    const BITMAPINFO info = DibInfo(size, size, 24, false);
     void* bits = nullptr;
     unique_hbitmap picture(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     unique_hdc dc(::CreateCompatibleDC(nullptr));
