@@ -1,4 +1,4 @@
-// 32-bit DIB sections: bitmaps whose pixels the program writes and reads
+// DIB sections: bitmaps whose pixels the program writes and reads
 // itself, whatever the display's depth.
 #pragma once
 
@@ -8,19 +8,24 @@
 
 namespace kadrix {
 
-// The description of width x height pixels of 32 bits, rows top first in
-// memory (topDown) or bottom first: for DIB sections, GetDIBits and
-// StretchDIBits alike.
-inline BITMAPINFO Dib32Info(int width, int height, bool topDown)
+// The description of width x height pixels of `bitCount` bits (16, 24 or 32:
+// the depths without a colour table), rows top first in memory (topDown) or
+// bottom first: for DIB sections, GetDIBits and StretchDIBits alike.
+inline BITMAPINFO DibInfo(int width, int height, WORD bitCount, bool topDown)
 {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = topDown ? -height : height;
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biBitCount = bitCount;
     info.bmiHeader.biCompression = BI_RGB;
     return info;
+}
+
+inline BITMAPINFO Dib32Info(int width, int height, bool topDown)
+{
+    return DibInfo(width, height, 32, topDown);
 }
 
 // A width x height DIB section of 32 bits a pixel, rows top first in memory

@@ -1,5 +1,6 @@
 #include "setup/main_form.h"
 
+#include "base/dib.h"
 #include "base/module_path.h"
 #include "product/identifiers.h"
 #include "setup/add_association.h"
@@ -22,100 +23,126 @@ namespace kadrix::setup {
 namespace {
 
 using winui::ControlKind;
-using winui::ControlLayout;
 using winui::Event;
 using winui::kBold;
 using winui::kHidden;
+using winui::Member;
 
-enum ControlId : int
-{
+// The parent of a control that lies on the form itself.
+constexpr auto kForm = nullptr;
+
+// Each control with its parent, its layout (pixels within the parent at 96
+// DPI) and its event, in creation and tab order.
+const winui::FormControl<TForm1> kControls[] = {
+    {Member<&TForm1::PageControl1>,
+     kForm,
+     {ControlKind::Tabs, L"", 8, 8, 382, 448},
+     {Event::Changing, &TForm1::PageControl1Changing}},
+    {Member<&TForm1::TabSheet1>,
+     Member<&TForm1::PageControl1>,
+     {ControlKind::Page, L"Appearance", 0, 0, 0, 0}},
+    {Member<&TForm1::TabSheet2>,
+     Member<&TForm1::PageControl1>,
+     {ControlKind::Page, L"File types", 0, 0, 0, 0}},
     // btn_Apply and btn_Cancel carry the dialog identifiers, so Enter and Esc
     // press them.
-    kApply = IDOK,
-    kCancel = IDCANCEL,
-    kPageControl = 100,
-    kTabSheet1,
-    kTabSheet2,
-    kLabel1,
-    kRelative,
-    kImage1,
-    kTrackShift,
-    kShiftRelative,
-    kFixed,
-    kEditFixed,
-    kUpDownFixed,
-    kFixedDesc,
-    kOverride,
-    kLabel4,
-    kPanel1,
-    kLetterbox,
-    kBlackBkg,
-    kWindowBkg,
-    kGlossy,
-    kLabel3,
-    kShape1,
-    kImage2,
-    kLabel2,
-    kLabel5,
-    kFileTypes,
-    kButton1,
-};
+    {Member<&TForm1::btn_Cancel>,
+     kForm,
+     {ControlKind::Button, L"Cancel", 234, 462, 75, 25},
+     {Event::Click, &TForm1::btn_CancelClick},
+     IDCANCEL},
+    {Member<&TForm1::btn_Apply>,
+     kForm,
+     {ControlKind::DefaultButton, L"Apply", 315, 462, 75, 25},
+     {Event::Click, &TForm1::btn_ApplyClick},
+     IDOK},
 
-// Positions in pixels within each control's parent.
-const ControlLayout kLayout[] = {
-    {kPageControl, 0, ControlKind::Tabs, L"", 8, 8, 382, 448},
-    {kTabSheet1, kPageControl, ControlKind::Page, L"Appearance", 0, 0, 0, 0},
-    {kTabSheet2, kPageControl, ControlKind::Page, L"File types", 0, 0, 0, 0},
-    {kCancel, 0, ControlKind::Button, L"Cancel", 234, 462, 75, 25},
-    {kApply, 0, ControlKind::DefaultButton, L"Apply", 315, 462, 75, 25},
-
-    {kLabel1, kTabSheet1, ControlKind::Label, L"Time shift", 8, 8, 56, 13, 0, kBold},
-    {kRelative, kTabSheet1, ControlKind::RadioButton, L"Relative", 8, 29, 65, 17, WS_GROUP},
-    {kImage1, kTabSheet1, ControlKind::Picture, L"", 7, 52, 360, 66},
-    {kTrackShift, kTabSheet1, ControlKind::TrackBar, L"", -4, 124, 382, 23},
-    {kShiftRelative, kTabSheet1, ControlKind::Label, L"%d% from the beginning", 127, 145, 121, 13},
-    {kFixed, kTabSheet1, ControlKind::RadioButton, L"Fixed", 3, 156, 65, 17},
-    {kEditFixed, kTabSheet1, ControlKind::Edit, L"0", 8, 179, 49, 21, WS_GROUP},
-    {kUpDownFixed, kTabSheet1, ControlKind::UpDown, L"", 57, 179, 17, 21},
-    {kFixedDesc, kTabSheet1, ControlKind::Label,
-     L"seconds from the start (or in the middle, if the clip is shorter)", 79, 182, 291, 13},
-    {kOverride, kTabSheet1, ControlKind::CheckBox, L"Don't use embedded thumbnail", 8, 214, 191,
-     17},
-    {kLabel4, kTabSheet1, ControlKind::Label, L"Appearance", 8, 237, 68, 13, 0, kBold},
-    {kPanel1, kTabSheet1, ControlKind::Panel, L"", 0, 256, 153, 97, WS_GROUP},
-    {kLetterbox, kPanel1, ControlKind::RadioButton, L"Letterbox", 8, 8, 97, 17, WS_GROUP},
-    {kBlackBkg, kPanel1, ControlKind::RadioButton, L"Black backgound", 8, 32, 105, 17},
-    {kWindowBkg, kPanel1, ControlKind::RadioButton, L"Window color background", 8, 55, 140, 17},
-    {kGlossy, kPanel1, ControlKind::CheckBox, L"Glossy", 8, 78, 97, 17, WS_GROUP},
-    {kLabel3, kTabSheet1, ControlKind::Label, L"Preview", 154, 237, 45, 13, 0, kBold},
-    {kShape1, kTabSheet1, ControlKind::Shape, L"", 154, 256, 209, 161},
+    {Member<&TForm1::Label1>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Label, L"Time shift", 8, 8, 56, 13, 0, kBold}},
+    {Member<&TForm1::radio_Relative>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::RadioButton, L"Relative", 8, 29, 65, 17, WS_GROUP},
+     {Event::Click, &TForm1::radio_RelativeClick}},
+    {Member<&TForm1::Image1>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Picture, L"", 7, 52, 360, 66}},
+    {Member<&TForm1::track_Shift>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::TrackBar, L"", -4, 124, 382, 23},
+     {Event::Change, &TForm1::track_ShiftChange}},
+    {Member<&TForm1::label_ShiftRelative>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Label, L"%d% from the beginning", 127, 145, 121, 13}},
+    {Member<&TForm1::radio_Fixed>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::RadioButton, L"Fixed", 3, 156, 65, 17},
+     {Event::Click, &TForm1::radio_FixedClick}},
+    {Member<&TForm1::edit_Fixed>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Edit, L"0", 8, 179, 49, 21, WS_GROUP},
+     {Event::Change, &TForm1::edit_FixedChange}},
+    {Member<&TForm1::updown_Fixed>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::UpDown, L"", 57, 179, 17, 21},
+     {Event::Changing, &TForm1::updown_FixedChanging}},
+    {Member<&TForm1::label_FixedDesc>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Label, L"seconds from the start (or in the middle, if the clip is shorter)", 79,
+      182, 291, 13}},
+    {Member<&TForm1::check_Override>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::CheckBox, L"Don't use embedded thumbnail", 8, 214, 191, 17}},
+    {Member<&TForm1::Label4>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Label, L"Appearance", 8, 237, 68, 13, 0, kBold}},
+    {Member<&TForm1::Panel1>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Panel, L"", 0, 256, 153, 97, WS_GROUP}},
+    // The three background buttons and check_Glossy share one handler.
+    {Member<&TForm1::radio_Letterbox>,
+     Member<&TForm1::Panel1>,
+     {ControlKind::RadioButton, L"Letterbox", 8, 8, 97, 17, WS_GROUP},
+     {Event::Click, &TForm1::check_GlossyClick}},
+    {Member<&TForm1::radio_BlackBkg>,
+     Member<&TForm1::Panel1>,
+     {ControlKind::RadioButton, L"Black backgound", 8, 32, 105, 17},
+     {Event::Click, &TForm1::check_GlossyClick}},
+    {Member<&TForm1::radio_WindowBkg>,
+     Member<&TForm1::Panel1>,
+     {ControlKind::RadioButton, L"Window color background", 8, 55, 140, 17},
+     {Event::Click, &TForm1::check_GlossyClick}},
+    {Member<&TForm1::check_Glossy>,
+     Member<&TForm1::Panel1>,
+     {ControlKind::CheckBox, L"Glossy", 8, 78, 97, 17, WS_GROUP},
+     {Event::Click, &TForm1::check_GlossyClick}},
+    {Member<&TForm1::Label3>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Label, L"Preview", 154, 237, 45, 13, 0, kBold}},
+    {Member<&TForm1::Shape1>,
+     Member<&TForm1::TabSheet1>,
+     {ControlKind::Shape, L"", 154, 256, 209, 161}},
     // On the page at 192, 262 and 215, 393: within Shape1, so Label2 can
     // show the shape through its background.
-    {kImage2, kShape1, ControlKind::Picture, L"", 38, 6, 128, 128},
-    {kLabel2, kShape1, ControlKind::Label, L"St. Petersburg.avi", 61, 137, 88, 13},
+    {Member<&TForm1::Image2>,
+     Member<&TForm1::Shape1>,
+     {ControlKind::Picture, L"", 38, 6, 128, 128}},
+    {Member<&TForm1::Label2>,
+     Member<&TForm1::Shape1>,
+     {ControlKind::Label, L"St. Petersburg.avi", 61, 137, 88, 13}},
 
-    {kLabel5, kTabSheet2, ControlKind::Label, L"Associate Kadrix with  following video file types",
-     3, 5, 301, 13, 0, kBold},
-    {kFileTypes, kTabSheet2, ControlKind::CheckListBox, L"", 3, 24, 368, 393},
-    {kButton1, kTabSheet2, ControlKind::Button, L"Add association...", 256, -7, 107, 25, 0,
-     kHidden},
-};
-
-const winui::EventEntry<TForm1> kEvents[] = {
-    {kApply, Event::Click, &TForm1::btn_ApplyClick},
-    {kCancel, Event::Click, &TForm1::btn_CancelClick},
-    {kPageControl, Event::Changing, &TForm1::PageControl1Changing},
-    {kRelative, Event::Click, &TForm1::radio_RelativeClick},
-    {kFixed, Event::Click, &TForm1::radio_FixedClick},
-    {kTrackShift, Event::Change, &TForm1::track_ShiftChange},
-    {kUpDownFixed, Event::Changing, &TForm1::updown_FixedChanging},
-    {kEditFixed, Event::Change, &TForm1::edit_FixedChange},
-    {kLetterbox, Event::Click, &TForm1::check_GlossyClick},
-    {kBlackBkg, Event::Click, &TForm1::check_GlossyClick},
-    {kWindowBkg, Event::Click, &TForm1::check_GlossyClick},
-    {kGlossy, Event::Click, &TForm1::check_GlossyClick},
-    {kFileTypes, Event::ClickCheck, &TForm1::listbox_FileTypesClickCheck},
-    {kButton1, Event::Click, &TForm1::Button1Click},
+    {Member<&TForm1::Label5>,
+     Member<&TForm1::TabSheet2>,
+     {ControlKind::Label, L"Associate Kadrix with  following video file types", 3, 5, 301, 13, 0,
+      kBold}},
+    {Member<&TForm1::listbox_FileTypes>,
+     Member<&TForm1::TabSheet2>,
+     {ControlKind::CheckListBox, L"", 3, 24, 368, 393},
+     {Event::ClickCheck, &TForm1::listbox_FileTypesClickCheck}},
+    {Member<&TForm1::Button1>,
+     Member<&TForm1::TabSheet2>,
+     {ControlKind::Button, L"Add association...", 256, -7, 107, 25, 0, kHidden},
+     {Event::Click, &TForm1::Button1Click}},
 };
 
 constexpr AssociatedClasses kClasses{ids::kMyFirstGlimvexClsid, ids::kThumbTabliqClsid};
@@ -177,37 +204,8 @@ const LoadedValue& LoadedValueOf(std::uint32_t ThumbnailSettings::*field)
 
 void TForm1::Create()
 {
-    CreateForm(L"Kadrix Vuvu setup", 398, 495, nullptr, kLayout, std::size(kLayout));
+    CreateForm(L"Kadrix Vuvu setup", 398, 495, nullptr, kControls);
     SetKeyPreview(true);
-
-    Bind(PageControl1, kPageControl);
-    Bind(TabSheet1, kTabSheet1);
-    Bind(TabSheet2, kTabSheet2);
-    Bind(btn_Cancel, kCancel);
-    Bind(btn_Apply, kApply);
-    Bind(Label1, kLabel1);
-    Bind(radio_Relative, kRelative);
-    Bind(Image1, kImage1);
-    Bind(track_Shift, kTrackShift);
-    Bind(label_ShiftRelative, kShiftRelative);
-    Bind(radio_Fixed, kFixed);
-    Bind(edit_Fixed, kEditFixed);
-    Bind(updown_Fixed, kUpDownFixed);
-    Bind(label_FixedDesc, kFixedDesc);
-    Bind(check_Override, kOverride);
-    Bind(Label4, kLabel4);
-    Bind(Panel1, kPanel1);
-    Bind(radio_Letterbox, kLetterbox);
-    Bind(radio_BlackBkg, kBlackBkg);
-    Bind(radio_WindowBkg, kWindowBkg);
-    Bind(check_Glossy, kGlossy);
-    Bind(Label3, kLabel3);
-    Bind(Shape1, kShape1);
-    Bind(Image2, kImage2);
-    Bind(Label2, kLabel2);
-    Bind(Label5, kLabel5);
-    Bind(listbox_FileTypes, kFileTypes);
-    Bind(Button1, kButton1);
 
     // The controls' initial state, which raises no events.
     PageControl1.AddPage(TabSheet1, true);
@@ -234,7 +232,7 @@ void TForm1::Create()
 void TForm1::OnControlEvent(winui::Control& sender, winui::Event event, bool& allow)
 {
     if (!loading_)
-        winui::DispatchEvent(kEvents, *this, sender, event, allow);
+        winui::DispatchEvent(kControls, *this, sender, event, allow);
 }
 
 void TForm1::OnKeyUp(WORD key, unsigned shiftState)
@@ -418,12 +416,7 @@ void TForm1::LoadPreview(int index)
     // Image2's own bitmap, drawn anew each time, as large as Image2 is at the
     // window's DPI.
     const int size = Scale()(kPreviewSize);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    const BITMAPINFO info = DibInfo(size, size, 24, false);
     void* bits = nullptr;
     unique_hbitmap picture(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     unique_hdc dc(::CreateCompatibleDC(nullptr));

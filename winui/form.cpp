@@ -151,7 +151,7 @@ Form* Form::FromHandle(HWND window)
 }
 
 void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
-                      const ControlLayout* layout, std::size_t count)
+                      const std::vector<ControlRow>& rows)
 {
     static const bool registered = [] {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
@@ -174,8 +174,21 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
     owner_ = owner;
     clientWidth_ = clientWidth;
     clientHeight_ = clientHeight;
-    layout_ = layout;
-    layoutCount_ = count;
+    // Identifiers below 100 are the dialog's own (IDOK, IDCANCEL, ...).
+    int next = 100;
+    children_.clear();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        Child child{rows[i].id ? rows[i].id : next++, 0, rows[i].layout};
+        if (rows[i].parent) {
+            std::size_t parent = 0;
+            while (parent < i && rows[parent].member != rows[i].parent)
+                ++parent;
+            if (parent == i)
+                throw Error(L"A control's container comes after it");
+            child.parent = children_[parent].id;
+        }
+        children_.push_back(child);
+    }
     // Fixed size: a caption with the system menu and minimize box, no sizing
     // border; the frame is computed so the client area is exactly as asked.
     style_ = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
@@ -187,20 +200,20 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
     RECT centreOn{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     if (owner)
         ::GetWindowRect(owner, &centreOn);
-    SetHandle(::CreateWindowExW(exStyle_, kFormClass, caption, style_,
-                                (centreOn.left + centreOn.right) / 2,
-                                (centreOn.top + centreOn.bottom) / 2, 0, 0, owner, nullptr,
-                                Module(), this));
+    SetHandle(::CreateWindowExW(
+        exStyle_, kFormClass, caption, style_, (centreOn.left + centreOn.right) / 2,
+        (centreOn.top + centreOn.bottom) / 2, 0, 0, owner, nullptr, Module(), this));
     if (!hwnd())
         throw Error(L"Can't create the window");
     MakeFonts();
     const SIZE frame = FrameSize();
-    ::SetWindowPos(hwnd(), nullptr,
-                   centreOn.left + (centreOn.right - centreOn.left - frame.cx) / 2,
+    ::SetWindowPos(hwnd(), nullptr, centreOn.left + (centreOn.right - centreOn.left - frame.cx) / 2,
                    centreOn.top + (centreOn.bottom - centreOn.top - frame.cy) / 2, frame.cx,
                    frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    for (std::size_t i = 0; i < count; ++i)
-        CreateControl(layout[i]);
+    for (const Child& child : children_)
+        CreateControl(child);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        Bind(*rows[i].member, children_[i].id);
 }
 
 void Form::MakeFonts()
@@ -230,9 +243,10 @@ RECT Form::PlaceOf(const ControlLayout& item) const
             scale(item.y) + scale(item.height)};
 }
 
-void Form::CreateControl(const ControlLayout& item)
+void Form::CreateControl(const Child& child)
 {
-    HWND parent = item.parent ? FindChild(hwnd(), item.parent) : hwnd();
+    const ControlLayout& item = child.layout;
+    HWND parent = child.parent ? FindChild(hwnd(), child.parent) : hwnd();
     const RECT place = PlaceOf(item);
     int x = place.left, y = place.top, width = place.right - place.left,
         height = place.bottom - place.top;
@@ -261,7 +275,7 @@ void Form::CreateControl(const ControlLayout& item)
             : 0;
     HWND control = ::CreateWindowExW(
         exStyle, ClassOf(item.kind), item.text ? item.text : L"", style, x, y, width, height,
-        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), Module(), nullptr);
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(child.id)), Module(), nullptr);
     if (!control)
         throw Error(L"Can't create the control");
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(item)), FALSE);
@@ -271,9 +285,9 @@ void Form::CreateControl(const ControlLayout& item)
 
 void Form::LayOut()
 {
-    for (std::size_t i = 0; i < layoutCount_; ++i) {
-        const ControlLayout& item = layout_[i];
-        const HWND control = FindChild(hwnd(), item.id);
+    for (const Child& child : children_) {
+        const ControlLayout& item = child.layout;
+        const HWND control = FindChild(hwnd(), child.id);
         if (!control)
             continue;
         // Pages follow their tab control (below).
@@ -285,8 +299,8 @@ void Form::LayOut()
     }
     // Then what each control derives from its place and font: a label's
     // width, a tab control's pages.
-    for (std::size_t i = 0; i < layoutCount_; ++i)
-        if (Control* control = Control::FromHandle(FindChild(hwnd(), layout_[i].id)))
+    for (const Child& child : children_)
+        if (Control* control = Control::FromHandle(FindChild(hwnd(), child.id)))
             control->OnScaled();
     ::InvalidateRect(hwnd(), nullptr, TRUE);
 }

@@ -1,7 +1,7 @@
-// Forms of the window framework: a top-level window whose controls are laid
-// out from a table, bound to member objects by identifier, and whose
-// controls' events are dispatched through an event table (see window.h for
-// what forms share with dialogs and property pages).
+// Forms of the window framework: a top-level window whose controls come from
+// one table, a row for each control that names its member object, its layout
+// and the form's handler for its event (see window.h for what forms share
+// with dialogs and property pages).
 #pragma once
 
 #include "base/unique_handle.h"
@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 namespace kadrix::winui {
 
@@ -46,12 +47,10 @@ enum LayoutFlags : unsigned
     kHidden = 2, // created invisible
 };
 
-// One child window: `parent` is the identifier of its container, 0 for the
-// form; x, y, width and height are pixels within the parent's client area.
+// How a control is made: x, y, width and height are pixels at 96 DPI within
+// its parent's client area.
 struct ControlLayout
 {
-    int id;
-    int parent;
     ControlKind kind;
     const wchar_t* text;
     int x, y, width, height;
@@ -59,39 +58,59 @@ struct ControlLayout
     unsigned flags = 0;
 };
 
-// An event table entry: a control, an event and the form's handler.
-template <typename Form> struct EventEntry
+// The form's handler for one event of a control; none when default-made.
+template <typename Owner> struct EventHook
 {
-    using Handler = void (Form::*)(Control& sender);
-    using ChangingHandler = void (Form::*)(Control& sender, bool& allowChange);
+    using Handler = void (Owner::*)(Control& sender);
+    using ChangingHandler = void (Owner::*)(Control& sender, bool& allowChange);
 
-    constexpr EventEntry(int id, Event event, Handler handler)
-        : id(id), event(event), handler(handler)
-    {
-    }
-    constexpr EventEntry(int id, Event event, ChangingHandler handler)
-        : id(id), event(event), changing(handler)
-    {
-    }
+    constexpr EventHook() = default;
+    constexpr EventHook(Event event, Handler handler) : event(event), handler(handler) {}
+    constexpr EventHook(Event event, ChangingHandler handler) : event(event), changing(handler) {}
 
-    int id;
-    Event event;
+    Event event = Event::Click;
     Handler handler = nullptr;
     ChangingHandler changing = nullptr;
 };
 
-// Runs the handlers the table has for the control and event.
-template <typename Form, std::size_t N>
-void DispatchEvent(const EventEntry<Form> (&table)[N], Form& form, Control& sender, Event event,
-                   bool& allow)
+// The member object of a form that a row of its control table names:
+// Member<&TForm1::btn_Apply> (the form's type comes from the row's).
+template <auto member, typename Owner> Control& Member(Owner& form)
 {
-    for (const EventEntry<Form>& entry : table) {
-        if (entry.id != sender.id() || entry.event != event)
+    return form.*member;
+}
+
+// A row of a form's control table: the member object bound to the control,
+// the container it lies in (null for the form itself), its layout, and the
+// form's handler for its event. The rows are in creation order, which is the
+// tab order, so a container comes before what it holds. Adding a control to
+// a form is adding its row.
+template <typename Owner> struct FormControl
+{
+    Control& (*member)(Owner& form);
+    Control& (*parent)(Owner& form);
+    ControlLayout layout;
+    EventHook<Owner> event{};
+    // The control's identifier when it must be a dialog's (IDOK, IDCANCEL:
+    // Enter and Esc press those buttons); 0 numbers the control, 100 for the
+    // first such row of the table, 101 for the next, and so on.
+    int id = 0;
+};
+
+// Runs the handler the table has for the control and event.
+template <typename Owner, std::size_t N>
+void DispatchEvent(const FormControl<Owner> (&controls)[N], Owner& form, Control& sender,
+                   Event event, bool& allow)
+{
+    for (const FormControl<Owner>& row : controls) {
+        const EventHook<Owner>& hook = row.event;
+        if (hook.event != event || (!hook.handler && !hook.changing) ||
+            &row.member(form) != &sender)
             continue;
-        if (entry.handler)
-            (form.*entry.handler)(sender);
+        if (hook.handler)
+            (form.*hook.handler)(sender);
         else
-            (form.*entry.changing)(sender, allow);
+            (form.*hook.changing)(sender, allow);
     }
 }
 
@@ -124,13 +143,23 @@ protected:
 
     // Creates a fixed-size window whose client area is exactly width x height
     // pixels, centred on the owner (or the screen), Tahoma 8, then its
-    // controls from the layout. The sizes and the layout are those of 96 DPI:
-    // at the window's DPI each of them is scaled (winui/core/dpi.h) and the
-    // fonts are of that DPI; when the DPI changes, the form takes its new
-    // size, fonts and layout and then runs OnDpiChanged. The layout table
-    // must outlive the form.
+    // controls from the table, each bound to its member object. The sizes and
+    // the layout are those of 96 DPI: at the window's DPI each of them is
+    // scaled (winui/core/dpi.h) and the fonts are of that DPI; when the DPI
+    // changes, the form takes its new size, fonts and layout and then runs
+    // OnDpiChanged.
+    template <typename Owner, std::size_t N>
     void CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
-                    const ControlLayout* layout, std::size_t count);
+                    const FormControl<Owner> (&controls)[N])
+    {
+        Owner& self = static_cast<Owner&>(*this);
+        std::vector<ControlRow> rows;
+        rows.reserve(N);
+        for (const FormControl<Owner>& row : controls)
+            rows.push_back(
+                {&row.member(self), row.parent ? &row.parent(self) : nullptr, row.layout, row.id});
+        CreateForm(caption, clientWidth, clientHeight, owner, rows);
+    }
     void SetKeyPreview(bool on) { keyPreview_ = on; }
 
     virtual void OnShow() {}
@@ -138,13 +167,31 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    // A row of the control table with its form's members at hand.
+    struct ControlRow
+    {
+        Control* member;
+        Control* parent; // null: the form
+        ControlLayout layout;
+        int id; // 0: numbered
+    };
+    // A control as created: its identifier and its parent's (0: the form).
+    struct Child
+    {
+        int id;
+        int parent;
+        ControlLayout layout;
+    };
+
+    void CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
+                    const std::vector<ControlRow>& rows);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void MakeFonts();
     // The window's size for its client size at its DPI.
     SIZE FrameSize() const;
-    // A row of the layout table at the window's DPI, in its parent's client area.
+    // A control's layout at the window's DPI, in its parent's client area.
     RECT PlaceOf(const ControlLayout& item) const;
-    void CreateControl(const ControlLayout& item);
+    void CreateControl(const Child& child);
     // Every control of the table at its place and with its font at the DPI.
     void LayOut();
     HFONT FontOf(const ControlLayout& item) const;
@@ -154,8 +201,7 @@ private:
     DWORD exStyle_ = 0;
     int clientWidth_ = 0; // at 96 DPI
     int clientHeight_ = 0;
-    const ControlLayout* layout_ = nullptr;
-    std::size_t layoutCount_ = 0;
+    std::vector<Child> children_;
     unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> font_;
     unique_any<handle_traits::null_invalid<HFONT, handle_traits::delete_gdi_object>> boldFont_;
     bool keyPreview_ = false;
