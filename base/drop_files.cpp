@@ -1,10 +1,10 @@
 #include "base/drop_files.h"
 
+#include "base/com_object.h"
 #include "base/exception_boundary.h"
 
 #include <shlobj.h>
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -47,33 +47,10 @@ HGLOBAL Duplicate(HGLOBAL source)
     return copy;
 }
 
-class DropFilesDataObject final : public IDataObject
+class DropFilesDataObject final : public ComObject<IDataObject>
 {
 public:
     explicit DropFilesDataObject(HGLOBAL list) : list_(list) {}
-    DropFilesDataObject(const DropFilesDataObject&) = delete;
-    DropFilesDataObject& operator=(const DropFilesDataObject&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDataObject) {
-            *ppv = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG refs = --refs_;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
@@ -125,9 +102,8 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
-    ~DropFilesDataObject() { ::GlobalFree(list_); }
+    ~DropFilesDataObject() override { ::GlobalFree(list_); }
 
-    std::atomic<ULONG> refs_{1};
     HGLOBAL list_;
 };
 

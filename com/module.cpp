@@ -11,42 +11,28 @@
 namespace kadrix::com {
 namespace {
 
-// The class factory of one class. The module caches one reference; every
-// further reference, like every LockServer(TRUE), keeps the module loaded.
-class ClassFactory final : public IClassFactory
+// The class factory of one class. The module caches one reference, which
+// must not keep the module loaded (it goes only when the library detaches);
+// every further reference, like every LockServer(TRUE), does. So its lock
+// follows the references past the module's own, not the object's life.
+class ClassFactory final : public ComObject<IClassFactory>
 {
 public:
     explicit ClassFactory(CreateInstanceFn create) : create_(create) {}
-    ClassFactory(const ClassFactory&) = delete;
-    ClassFactory& operator=(const ClassFactory&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
     STDMETHODIMP_(ULONG) AddRef() override
     {
-        const LONG refs = ++refs_;
+        const ULONG refs = ComObject::AddRef();
         if (refs == 2)
             Module::Instance().Lock();
-        return static_cast<ULONG>(refs);
+        return refs;
     }
     STDMETHODIMP_(ULONG) Release() override
     {
-        const LONG refs = --refs_;
+        const ULONG refs = ComObject::Release();
         if (refs == 1)
             Module::Instance().Unlock();
-        if (refs == 0)
-            delete this;
-        return static_cast<ULONG>(refs);
+        return refs;
     }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
@@ -68,9 +54,8 @@ public:
     }
 
 private:
-    ~ClassFactory() = default;
+    ~ClassFactory() override = default;
 
-    std::atomic<LONG> refs_{1}; // the module's cached reference
     CreateInstanceFn create_;
 };
 

@@ -6,6 +6,7 @@
 // module.
 #pragma once
 
+#include "base/com_object.h"
 #include "com/core/registry_script.h"
 
 #include <windows.h>
@@ -88,6 +89,19 @@ public:
     ~ModuleLock() { Module::Instance().Unlock(); }
     ModuleLock(const ModuleLock&) = delete;
     ModuleLock& operator=(const ModuleLock&) = delete;
+};
+
+// A COM object of this library: while it lives it holds one module lock, so
+// DllCanUnloadNow keeps the library loaded under it. The lock is the last
+// member to go, after the derived class's own cleanup has run.
+template <typename... Interfaces> class ServerObject : public ComObject<Interfaces...>
+{
+protected:
+    ServerObject() = default;
+    ~ServerObject() override = default;
+
+private:
+    ModuleLock moduleLock_;
 };
 
 // The usual creator: construct with nothrow new, query, release the

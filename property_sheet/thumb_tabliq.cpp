@@ -6,37 +6,12 @@
 #include "winui/library_application.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <new>
 
 CThumbTabliq::~CThumbTabliq()
 {
     delete[] path_;
-}
-
-STDMETHODIMP CThumbTabliq::QueryInterface(REFIID riid, void** ppv)
-{
-    // IUnknown is answered with the first entry.
-    static const QITAB interfaces[] = {
-        QITABENT(CThumbTabliq, IShellExtInit),
-        QITABENT(CThumbTabliq, IShellPropSheetExt),
-        {nullptr, 0},
-    };
-    return ::QISearch(this, interfaces, riid, ppv);
-}
-
-STDMETHODIMP_(ULONG) CThumbTabliq::AddRef()
-{
-    return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) CThumbTabliq::Release()
-{
-    const LONG refs = --refs_;
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
 }
 
 STDMETHODIMP CThumbTabliq::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)

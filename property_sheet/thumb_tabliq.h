@@ -8,17 +8,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
-class CThumbTabliq final : public IShellExtInit, public IShellPropSheetExt
+class CThumbTabliq final : public kadrix::com::ServerObject<IShellExtInit, IShellPropSheetExt>
 {
 public:
     CThumbTabliq() = default;
-    CThumbTabliq(const CThumbTabliq&) = delete;
-    CThumbTabliq& operator=(const CThumbTabliq&) = delete;
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IShellExtInit: records the selection from the data object's drop list.
     STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY progId) override;
@@ -29,12 +22,10 @@ public:
                              LPARAM lParam) override;
 
 private:
-    ~CThumbTabliq();
+    ~CThumbTabliq() override;
 
     HRESULT AddThumbnailPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam);
 
-    kadrix::com::ModuleLock moduleLock_;
-    LONG refs_ = 1;           // apartment-threaded: called on one thread only
     wchar_t* path_ = nullptr; // MAX_PATH characters; freed once the page has its copy
     UINT fileCount_ = 0;
 };

@@ -30,31 +30,6 @@ bool ReadStamp(const std::wstring& stream, DWORD* stamp)
 
 } // namespace
 
-STDMETHODIMP CMyFirstGlimvex::QueryInterface(REFIID riid, void** ppv)
-{
-    static const QITAB interfaces[] = {
-        QITABENT(CMyFirstGlimvex, IPersistFile),
-        QITABENT(CMyFirstGlimvex, IExtractImage),
-        QITABENT(CMyFirstGlimvex, IThumbnailProvider),
-        QITABENT(CMyFirstGlimvex, IInitializeWithFile),
-        {nullptr, 0},
-    };
-    return ::QISearch(this, interfaces, riid, ppv);
-}
-
-STDMETHODIMP_(ULONG) CMyFirstGlimvex::AddRef()
-{
-    return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) CMyFirstGlimvex::Release()
-{
-    const LONG refs = --refs_;
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
-}
-
 STDMETHODIMP CMyFirstGlimvex::GetClassID(CLSID*)
 {
     return E_NOTIMPL;

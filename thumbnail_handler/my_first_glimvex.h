@@ -12,20 +12,12 @@
 #include <thumbcache.h>
 #include <propsys.h>
 
-class CMyFirstGlimvex final : public IPersistFile,
-                              public IExtractImage,
-                              public IThumbnailProvider,
-                              public IInitializeWithFile
+class CMyFirstGlimvex final
+    : public kadrix::com::ServerObject<IPersistFile, IExtractImage, IThumbnailProvider,
+                                       IInitializeWithFile>
 {
 public:
     CMyFirstGlimvex() = default;
-    CMyFirstGlimvex(const CMyFirstGlimvex&) = delete;
-    CMyFirstGlimvex& operator=(const CMyFirstGlimvex&) = delete;
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IPersistFile
     STDMETHODIMP GetClassID(CLSID* clsid) override;
@@ -47,14 +39,12 @@ public:
     STDMETHODIMP Initialize(LPCWSTR filePath, DWORD mode) override;
 
 private:
-    ~CMyFirstGlimvex() = default;
+    ~CMyFirstGlimvex() override = default;
 
     HRESULT SetPath(LPCWSTR path);
     HRESULT ThumbnailRequest(HBITMAP* bitmap);
     bool AutomaticThumbnailIsCurrent() const;
 
-    kadrix::com::ModuleLock moduleLock_;
-    LONG refs_ = 1; // apartment-threaded: called on one thread only
     int width_ = 0;
     int height_ = 0;
     wchar_t path_[MAX_PATH] = {};

@@ -133,18 +133,6 @@ com_ptr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int skip)
 
 // --- CSampleGrabberCB ---------------------------------------------------------------------
 
-STDMETHODIMP CSampleGrabberCB::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == __uuidof(ISampleGrabberCB) || riid == __uuidof(IUnknown)) {
-        *ppv = static_cast<ISampleGrabberCB*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP CSampleGrabberCB::SampleCB(double, IMediaSample*)
 {
     return S_OK;

@@ -3,6 +3,7 @@
 // the clip in a window of the caller (preview mode).
 #pragma once
 
+#include "base/com_object.h"
 #include "base/com_ptr.h"
 #include "base/unique_handle.h"
 #include "engine/core/frame_limits.h"
@@ -29,10 +30,9 @@ kadrix::com_ptr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int 
 // Receives the grabbed sample on the graph's streaming thread and draws it
 // into the target device context. It lives inside its capture object and is
 // never counted: AddRef and Release change nothing.
-class CSampleGrabberCB final : public ISampleGrabberCB
+class CSampleGrabberCB final : public kadrix::ComInterfaces<ISampleGrabberCB>
 {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP SampleCB(double sampleTime, IMediaSample* sample) override;
