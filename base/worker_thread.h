@@ -46,7 +46,7 @@ namespace detail {
 struct WorkerLaunch
 {
     using Run = void (*)(WorkerLaunch*) noexcept;
-    WorkerLaunch(Run run, std::atomic<long>& kindLive) noexcept : run(run), kindLive(kindLive) {}
+    WorkerLaunch(Run body, std::atomic<long>& kind) noexcept : run(body), kindLive(kind) {}
 
     Run run; // does the work, then frees the launch
     std::atomic<long>& kindLive;
@@ -59,8 +59,8 @@ HRESULT StartLaunch(WorkerLaunch* launch, unique_handle* thread);
 
 template <typename State, typename Work> struct TypedLaunch final : WorkerLaunch
 {
-    TypedLaunch(std::atomic<long>& kindLive, std::shared_ptr<State> state, Work work)
-        : WorkerLaunch(&RunAndFree, kindLive), state(std::move(state)), work(std::move(work))
+    TypedLaunch(std::atomic<long>& kind, std::shared_ptr<State> shared, Work body)
+        : WorkerLaunch(&RunAndFree, kind), state(std::move(shared)), work(std::move(body))
     {
     }
 
