@@ -1,9 +1,8 @@
 // Tabliq's module: the library entry (the window framework's application
 // object and the COM kit's module), the four exports and the one class.
 // The module's entry points keep every exception inside the library.
+#include "base/worker_thread.h"
 #include "com/module.h"
-#include "engine/capture/capture_job.h"
-#include "engine/capture/preview_player.h"
 #include "product/identifiers.h"
 #include "property_sheet/resource.h"
 #include "property_sheet/tabliq_app.h"
@@ -29,8 +28,7 @@ public:
     // preview runs our code and no object or server lock is held.
     static HRESULT CanUnloadNow()
     {
-        if (!kadrix::theApp.CanUnloadNow() || kadrix::LiveCaptureJobs() > 0 ||
-            kadrix::LivePreviewPlayers() > 0)
+        if (!kadrix::theApp.CanUnloadNow() || kadrix::LiveWorkerThreads() > 0)
             return S_FALSE;
         return Server().CanUnloadNow();
     }

@@ -1,8 +1,8 @@
 // Glimvex's module: the entry point, the four exports and the one class.
 // The module's entry points keep every exception inside the library.
 #include "product/identifiers.h"
+#include "base/worker_thread.h"
 #include "com/module.h"
-#include "engine/capture/capture_job.h"
 #include "thumbnail_handler/my_first_glimvex.h"
 #include "thumbnail_handler/resource.h"
 
@@ -30,8 +30,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 STDAPI DllCanUnloadNow()
 {
-    // A capture job that outlived its deadline still runs our code.
-    if (kadrix::LiveCaptureJobs() > 0)
+    // A worker thread (a capture job that outlived its deadline) still runs
+    // our code.
+    if (kadrix::LiveWorkerThreads() > 0)
         return S_FALSE;
     return kadrix::com::Module::Instance().CanUnloadNow();
 }

@@ -2,6 +2,7 @@
 
 #include "base/exception_boundary.h"
 #include "base/waits.h"
+#include "base/worker_thread.h"
 #include "engine/capture/file_probe.h"
 #include "engine/capture/mf_grab.h"
 #include "engine/core/phase_clock.h"
@@ -45,29 +46,16 @@ public:
     }
 
     // Admits a job for the file, or says why not.
-    HRESULT Admit(const FileIdentity& file, const kadrix::FramePosition& position)
+    HRESULT Admit(const FileIdentity& file, const kadrix::FramePosition& position,
+                  kadrix::BusyList::Admission* admission)
     {
-        const std::lock_guard<std::mutex> hold(lock_);
-        for (const Timeout& timeout : timeouts_)
-            if (timeout.Matches(file, position))
-                return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-        for (const std::wstring& busy : busy_)
-            if (busy == file.key)
-                return HRESULT_FROM_WIN32(ERROR_BUSY);
-        if (busy_.size() >= static_cast<std::size_t>(kadrix::kMaxLiveCaptureJobs))
-            return HRESULT_FROM_WIN32(ERROR_MAX_THRDS_REACHED);
-        busy_.push_back(file.key);
-        return S_OK;
-    }
-
-    void Leave(const std::wstring& key)
-    {
-        const std::lock_guard<std::mutex> hold(lock_);
-        for (auto it = busy_.begin(); it != busy_.end(); ++it)
-            if (*it == key) {
-                busy_.erase(it);
-                return;
-            }
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            for (const Timeout& timeout : timeouts_)
+                if (timeout.Matches(file, position))
+                    return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+        }
+        return busy_.Admit(file.key, admission);
     }
 
     void RememberTimeout(const FileIdentity& file, const kadrix::FramePosition& position)
@@ -97,8 +85,8 @@ private:
         }
     };
 
-    std::mutex lock_;
-    std::vector<std::wstring> busy_;
+    kadrix::BusyList busy_{static_cast<std::size_t>(kadrix::kMaxLiveCaptureJobs)};
+    std::mutex lock_; // the timeouts'
     std::vector<Timeout> timeouts_;
 };
 
@@ -131,17 +119,11 @@ struct CaptureJob
     std::wstring path;
     FileIdentity file;
     kadrix::FramePosition position{};
-    HMODULE module = nullptr; // keeps the code of this job loaded while the worker runs
+    // The file's place on the busy list: the worker's once it runs.
+    kadrix::BusyList::Admission admission;
     kadrix::unique_handle done;
     std::atomic<HRESULT> result{E_FAIL};
-    kadrix::unique_hbitmap frame;   // the worker's until done, then the caller's
-    std::atomic<int> references{2}; // the caller and the worker
-
-    void Release()
-    {
-        if (--references == 0)
-            delete this;
-    }
+    kadrix::unique_hbitmap frame; // the worker's until done, then the caller's
 };
 
 // One attempt: a graph of its own, seek, grab. S_FALSE: the graph ended
@@ -210,58 +192,33 @@ HRESULT Grab(CaptureJob& job)
     return SUCCEEDED(fallback) ? fallback : hr;
 }
 
-DWORD WINAPI CaptureWorker(void* parameter)
+void RunJob(CaptureJob& job)
 {
-    auto* job = static_cast<CaptureJob*>(parameter);
-    const HMODULE module = job->module;
-    // A multithreaded apartment: the graph's objects are called from here
-    // and their own threads only, and nothing waits for this thread to pump.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    kadrix::MarkPhase("start the worker");
-    job->result = kadrix::GuardHResult([&] { return Grab(*job); });
-    // Only the frame leaves the worker; the graph is gone.
-    if (SUCCEEDED(com))
-        ::CoUninitialize();
-    JobBook::Instance().Leave(job->file.key);
-    ::SetEvent(job->done.get());
-    job->Release();
-    --g_liveJobs;
-    // The module reference taken for this thread is dropped only as the
-    // thread ends, so the code it runs can't be unloaded under it.
-    ::FreeLibraryAndExitThread(module, 0);
-    return 0;
-}
-
-// Starts the worker of an admitted job. On failure the job is gone and
-// its admission withdrawn.
-HRESULT StartWorker(CaptureJob* job)
-{
-    HRESULT hr = S_OK;
-    job->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!job->done ||
-        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                              reinterpret_cast<LPCWSTR>(&CaptureWorker), &job->module)) {
-        hr = HRESULT_FROM_WIN32(::GetLastError());
-    } else {
-        ++g_liveJobs;
-        kadrix::unique_handle worker(::CreateThread(nullptr, 0, &CaptureWorker, job, 0, nullptr));
-        if (worker)
-            return S_OK;
-        hr = HRESULT_FROM_WIN32(::GetLastError());
-        --g_liveJobs;
-        ::FreeLibrary(job->module);
+    {
+        // The file leaves the busy list before the caller hears that the job
+        // is done: asked for again at once, it is free.
+        const kadrix::BusyList::Admission admission = std::move(job.admission);
+        // A multithreaded apartment: the graph's objects are called from here
+        // and their own threads only, and nothing waits for this thread to pump.
+        const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        kadrix::MarkPhase("start the worker");
+        job.result = kadrix::GuardHResult([&] { return Grab(job); });
+        // Only the frame leaves the worker; the graph is gone.
+        if (SUCCEEDED(com))
+            ::CoUninitialize();
     }
-    JobBook::Instance().Leave(job->file.key);
-    delete job;
-    return FAILED(hr) ? hr : E_FAIL;
+    ::SetEvent(job.done.get());
 }
 
-HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
-                     kadrix::unique_hbitmap* frame)
+HRESULT StartAndWait(const std::shared_ptr<CaptureJob>& job, DWORD deadlineMs,
+                     kadrix::CallerWait wait, kadrix::unique_hbitmap* frame)
 {
-    const FileIdentity file = job->file;
-    const kadrix::FramePosition position = job->position;
-    HRESULT hr = StartWorker(job);
+    job->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!job->done) {
+        const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    HRESULT hr = kadrix::StartWorkerThread(g_liveJobs, job, &RunJob);
     if (FAILED(hr))
         return hr;
 
@@ -277,9 +234,8 @@ HRESULT StartAndWait(CaptureJob* job, DWORD deadlineMs, kadrix::CallerWait wait,
     } else {
         // Asked again, the same file at the same place would stall the same
         // way, and one more worker would stay stuck with it.
-        JobBook::Instance().RememberTimeout(file, position);
+        JobBook::Instance().RememberTimeout(job->file, job->position);
     }
-    job->Release();
     return hr;
 }
 
@@ -303,18 +259,20 @@ HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD d
         HRESULT hr = IdentifyFile(path, &file);
         if (FAILED(hr))
             return hr;
-        hr = JobBook::Instance().Admit(file, position);
+        // Held here until the worker takes it over: however this call ends
+        // before that, the file leaves the busy list with it.
+        BusyList::Admission admission;
+        hr = JobBook::Instance().Admit(file, position, &admission);
         if (FAILED(hr))
             return hr;
-        CaptureJob* job = new (std::nothrow) CaptureJob;
+        const std::shared_ptr<CaptureJob> job = MakeWorkerState<CaptureJob>();
         // As for a capture object that can't be made: E_POINTER.
-        if (!job) {
-            JobBook::Instance().Leave(file.key);
+        if (!job)
             return E_POINTER;
-        }
         job->path = path;
         job->file = std::move(file);
         job->position = position;
+        job->admission = std::move(admission);
         return StartAndWait(job, deadlineMs, wait, frame);
     });
 }

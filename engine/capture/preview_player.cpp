@@ -3,6 +3,7 @@
 #include "base/exception_boundary.h"
 #include "base/unique_handle.h"
 #include "base/waits.h"
+#include "base/worker_thread.h"
 #include "engine/capture/file_probe.h"
 #include "engine/capture/video_capture.h"
 
@@ -32,7 +33,6 @@ struct PreviewPlayer::Shared
 {
     std::wstring path;
     HWND host = nullptr;
-    HMODULE module = nullptr; // keeps the player's code loaded while its thread runs
     unique_handle wake;       // a call is waiting, or the end
     unique_handle answered;   // the call is done
     std::atomic<HRESULT> state{S_FALSE};
@@ -46,13 +46,6 @@ struct PreviewPlayer::Shared
     // The latest seek asked for without waiting; taken before a call.
     std::atomic<bool> seekAsked{false};
     std::atomic<LONGLONG> seekTo{0};
-    std::atomic<int> references{2};
-
-    void Release()
-    {
-        if (--references == 0)
-            delete this;
-    }
 };
 
 namespace {
@@ -90,7 +83,7 @@ LONGLONG Perform(CVideoCapture& capture, const PreviewPlayer::Shared& shared)
 
 // The player's thread: opens the clip, answers calls until told to stop,
 // and dispatches its messages meanwhile (the graph's window lives here).
-void Play(PreviewPlayer::Shared& shared)
+void PlayerThread(PreviewPlayer::Shared& shared)
 {
     CVideoCapture capture(shared.host, 1);
     if (const DWORD delay = g_delayBeforeOpen)
@@ -134,23 +127,6 @@ void Play(PreviewPlayer::Shared& shared)
     capture.Close();
 }
 
-DWORD WINAPI PlayerThread(void* parameter)
-{
-    auto* shared = static_cast<PreviewPlayer::Shared*>(parameter);
-    const HMODULE module = shared->module;
-    try {
-        Play(*shared);
-    } catch (...) {
-        // Nothing may leave a thread procedure.
-    }
-    shared->Release();
-    --g_livePlayers;
-    // The module reference is dropped only as the thread ends, so the code
-    // it runs can't be unloaded under it.
-    ::FreeLibraryAndExitThread(module, 0);
-    return 0;
-}
-
 } // namespace
 
 long LivePreviewPlayers()
@@ -168,44 +144,29 @@ std::unique_ptr<PreviewPlayer> PreviewPlayer::Open(HWND hostWindow, const wchar_
 {
     if (!path)
         return nullptr;
-    auto* shared = new (std::nothrow) Shared;
+    const std::shared_ptr<Shared> shared = MakeWorkerState<Shared>();
     if (!shared)
         return nullptr;
     try {
         shared->path = path;
     } catch (...) {
-        delete shared;
         return nullptr;
     }
     shared->host = hostWindow;
     shared->wake.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     shared->answered.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!shared->wake || !shared->answered ||
-        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                              reinterpret_cast<LPCWSTR>(&PlayerThread), &shared->module)) {
-        delete shared;
+    if (!shared->wake || !shared->answered)
         return nullptr;
-    }
-    ++g_livePlayers;
-    HANDLE thread = ::CreateThread(nullptr, 0, &PlayerThread, shared, 0, nullptr);
-    if (!thread) {
-        --g_livePlayers;
-        ::FreeLibrary(shared->module);
-        delete shared;
+    // The player is made before its thread starts, so no thread is ever
+    // left to be told to stop by a player that could not be made.
+    std::unique_ptr<PreviewPlayer> player(new (std::nothrow) PreviewPlayer(shared));
+    if (!player ||
+        FAILED(StartWorkerThread(g_livePlayers, shared, &PlayerThread, &player->thread_)))
         return nullptr;
-    }
-    std::unique_ptr<PreviewPlayer> player(new (std::nothrow) PreviewPlayer(shared, thread));
-    if (!player) {
-        // Told to stop before it began: the thread ends by itself.
-        shared->stop = true;
-        ::SetEvent(shared->wake.get());
-        shared->Release();
-        ::CloseHandle(thread);
-    }
     return player;
 }
 
-PreviewPlayer::PreviewPlayer(Shared* shared, HANDLE thread) : shared_(shared), thread_(thread) {}
+PreviewPlayer::PreviewPlayer(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
 
 PreviewPlayer::~PreviewPlayer()
 {
@@ -215,9 +176,7 @@ PreviewPlayer::~PreviewPlayer()
     // exists. One still opening, or stalled, is not waited for: it closes by
     // itself whenever the platform lets it go.
     if (shared_->state == S_OK)
-        (void)WaitAnsweringSentMessages(thread_, kPreviewCloseWaitMs);
-    ::CloseHandle(thread_);
-    shared_->Release();
+        (void)WaitAnsweringSentMessages(thread_.get(), kPreviewCloseWaitMs);
 }
 
 HRESULT PreviewPlayer::State() const

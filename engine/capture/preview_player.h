@@ -5,6 +5,7 @@
 // waits for that, and waits a bounded time for every other operation.
 #pragma once
 
+#include "base/unique_handle.h"
 #include "engine/capture/core/capture_position.h"
 
 #include <windows.h>
@@ -73,11 +74,11 @@ public:
     enum class Op;
 
 private:
-    explicit PreviewPlayer(Shared* shared, HANDLE thread);
+    explicit PreviewPlayer(std::shared_ptr<Shared> shared);
     LONGLONG Call(Op op, LONGLONG argument, LONGLONG failed);
 
-    Shared* shared_;
-    HANDLE thread_;
+    std::shared_ptr<Shared> shared_;
+    unique_handle thread_;
 };
 
 } // namespace kadrix

@@ -4,6 +4,7 @@
 #include "engine/capture/capture_job.h"
 #include "engine/store/core/stream_names.h"
 #include "support/clips.h"
+#include "support/failing_allocations.h"
 #include "support/hresult.h"
 #include "support/process_end.h"
 
@@ -258,6 +259,34 @@ TEST_F(CaptureJobTest, AJobGivenUpOnNeverWrites)
         else
             EXPECT_EQ(hr, S_OK);
     }
+}
+
+// An allocation that fails anywhere in a job - asking for it, making it,
+// running it - fails that job alone: the file leaves the busy list and no
+// worker stays behind, so the next job on the file works.
+TEST_F(CaptureJobTest, AFailedAllocationLeavesTheFileFree)
+{
+    const std::wstring clip = CopyClip(dir_, L"mjpeg.avi");
+    const kadrix::FramePosition start = kadrix::FramePosition::Setting(0.0, 1.0);
+    const long liveBefore = kadrix::LiveCaptureJobs();
+    HRESULT hr = E_FAIL;
+    // Each allocation fails in turn, until the job makes all it needs.
+    for (std::size_t allowed = 0; hr != S_OK && allowed < 100; ++allowed) {
+        kadrix::unique_hbitmap frame;
+        {
+            FailingAllocations failing(allowed);
+            hr = kadrix::GrabFrameJob(clip.c_str(), start, kadrix::kCaptureDeadlineMs, &frame);
+        }
+        // A file kept on the busy list would answer so for the rest of the process.
+        ASSERT_NE(hr, HRESULT_FROM_WIN32(ERROR_BUSY)) << "after " << allowed << " allocations";
+        ASSERT_TRUE(FAILED(hr) || frame) << "after " << allowed << " allocations";
+        ASSERT_TRUE(LiveJobsBecome(liveBefore)) << "after " << allowed << " allocations";
+    }
+    EXPECT_EQ(hr, S_OK);
+    kadrix::unique_hbitmap frame;
+    EXPECT_EQ(kadrix::GrabFrameJob(clip.c_str(), start, kadrix::kCaptureDeadlineMs, &frame), S_OK);
+    EXPECT_TRUE(frame);
+    EXPECT_TRUE(LiveJobsBecome(liveBefore));
 }
 
 // While it waits, the caller's thread (a single-threaded apartment: the

@@ -5,6 +5,7 @@
 #include "base/drop_files.h"
 #include "com/module.h"
 #include "property_sheet/thumb_tabliq.h"
+#include "support/failing_allocations.h"
 #include "thumbnail_handler/my_first_glimvex.h"
 
 #include <gtest/gtest.h>
@@ -13,47 +14,13 @@
 #include <shlobj.h>
 #include <thumbcache.h>
 
-#include <atomic>
-#include <new>
 #include <string>
 #include <vector>
-
-// While armed, every allocation of this program fails as an exhausted heap
-// would: the replaceable operator new throws.
-namespace {
-std::atomic<bool> g_failAllocations{false};
-}
-
-void* operator new(std::size_t size)
-{
-    if (g_failAllocations.load())
-        throw std::bad_alloc();
-    if (void* block = ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept
-{
-    if (block)
-        ::HeapFree(::GetProcessHeap(), 0, block);
-}
-void operator delete(void* block, std::size_t) noexcept
-{
-    operator delete(block);
-}
 
 namespace {
 
 using kadrix::com_ptr;
-
-class FailingAllocations
-{
-public:
-    FailingAllocations() { g_failAllocations = true; }
-    ~FailingAllocations() { g_failAllocations = false; }
-    FailingAllocations(const FailingAllocations&) = delete;
-    FailingAllocations& operator=(const FailingAllocations&) = delete;
-};
+using kadrix::test::FailingAllocations;
 
 // A path long enough that copying it must allocate.
 constexpr wchar_t kClip[] = L"C:\\users\\nobody\\videos\\a clip that is not there.avi";
