@@ -47,8 +47,7 @@ void DrawHighContrast(HDC target, HBITMAP normalFace, const RECT& area, Face fac
                     &info, DIB_RGB_COLORS) != size.bmHeight)
         return;
     // DIB pixels are 0x00RRGGBB; COLORREFs 0x00BBGGRR.
-    tabliq::RecolourFace(pixels.data(), pixels.size(), SwapRedBlue(background),
-                                 SwapRedBlue(glyph));
+    tabliq::RecolourFace(pixels.data(), pixels.size(), SwapRedBlue(background), SwapRedBlue(glyph));
     ::SetStretchBltMode(target, HALFTONE);
     ::SetBrushOrgEx(target, 0, 0, nullptr);
     ::StretchDIBits(target, 0, 0, width, height, 0, 0, size.bmWidth, size.bmHeight,
@@ -83,7 +82,7 @@ BOOL CSkinButton::LoadBitmaps(UINT resourceId)
                      static_cast<LONG>(size))
         return FALSE;
     const auto cut = tabliq::CutFaceStrip(bits.get(), size, info.bmWidth, info.bmHeight,
-                                                  info.bmWidthBytes, info.bmBitsPixel);
+                                          info.bmWidthBytes, info.bmBitsPixel);
     if (!cut)
         return FALSE;
     for (std::size_t i = 0; i < faces_.size(); ++i)

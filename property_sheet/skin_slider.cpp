@@ -78,8 +78,8 @@ void CSkinSlider::LoadArtwork(int artScale)
         section.dsBm.bmBitsPixel == 32 && section.dsBm.bmBits) {
         ::GdiFlush();
         tabliq::PremultiplyAlpha(static_cast<std::uint8_t*>(section.dsBm.bmBits),
-                                         static_cast<std::size_t>(section.dsBm.bmWidth) *
-                                             std::abs(section.dsBm.bmHeight));
+                                 static_cast<std::size_t>(section.dsBm.bmWidth) *
+                                     std::abs(section.dsBm.bmHeight));
     }
 }
 

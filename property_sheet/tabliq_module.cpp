@@ -8,10 +8,11 @@
 #include "property_sheet/tabliq_app.h"
 #include "property_sheet/thumb_tabliq.h"
 
+namespace kadrix {
 namespace {
 
-kadrix::com::ClassEntry g_classes[] = {
-    {&CLSID_ThumbTabliq, &kadrix::com::CreateInstance<CThumbTabliq>, IDR_THUMBTABLIQ},
+com::ClassEntry g_classes[] = {
+    {&CLSID_ThumbTabliq, &com::CreateInstance<CThumbTabliq>, IDR_THUMBTABLIQ},
 };
 
 // The COM kit's module with Tabliq's identifiers and its one class.
@@ -28,15 +29,16 @@ public:
     // preview runs our code and no object or server lock is held.
     static HRESULT CanUnloadNow()
     {
-        if (!kadrix::theApp.CanUnloadNow() || kadrix::LiveWorkerThreads() > 0)
+        if (!theApp.CanUnloadNow() || LiveWorkerThreads() > 0)
             return S_FALSE;
         return Server().CanUnloadNow();
     }
 
-    static kadrix::com::Module& Server() { return kadrix::com::Module::Instance(); }
+    static com::Module& Server() { return com::Module::Instance(); }
 };
 
 } // namespace
+} // namespace kadrix
 
 // Records the module and starts the framework's application object, nothing
 // else: no I/O, GDI+ or COM under the loader lock.
@@ -46,10 +48,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         ::DisableThreadLibraryCalls(instance);
         if (!kadrix::theApp.Start(instance))
             return FALSE;
-        return CTabliqModule::Attach(instance);
+        return kadrix::CTabliqModule::Attach(instance);
     }
     if (reason == DLL_PROCESS_DETACH) {
-        CTabliqModule::Detach();
+        kadrix::CTabliqModule::Detach();
         kadrix::theApp.Stop();
     }
     return TRUE;
@@ -57,20 +59,20 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 STDAPI DllCanUnloadNow()
 {
-    return CTabliqModule::CanUnloadNow();
+    return kadrix::CTabliqModule::CanUnloadNow();
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    return CTabliqModule::Server().GetClassObject(clsid, riid, ppv);
+    return kadrix::CTabliqModule::Server().GetClassObject(clsid, riid, ppv);
 }
 
 STDAPI DllRegisterServer()
 {
-    return CTabliqModule::Server().RegisterServer(IDR_TABLIQ, kadrix::ids::kTabliqAppId);
+    return kadrix::CTabliqModule::Server().RegisterServer(IDR_TABLIQ, kadrix::ids::kTabliqAppId);
 }
 
 STDAPI DllUnregisterServer()
 {
-    return CTabliqModule::Server().UnregisterServer(IDR_TABLIQ, kadrix::ids::kTabliqAppId);
+    return kadrix::CTabliqModule::Server().UnregisterServer(IDR_TABLIQ, kadrix::ids::kTabliqAppId);
 }

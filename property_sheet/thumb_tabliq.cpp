@@ -9,6 +9,8 @@
 
 #include <new>
 
+namespace kadrix {
+
 CThumbTabliq::~CThumbTabliq()
 {
     delete[] path_;
@@ -16,7 +18,7 @@ CThumbTabliq::~CThumbTabliq()
 
 STDMETHODIMP CThumbTabliq::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)
 {
-    return kadrix::GuardHResult([&]() -> HRESULT {
+    return GuardHResult([&]() -> HRESULT {
         if (!data)
             return E_INVALIDARG;
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -53,7 +55,7 @@ STDMETHODIMP CThumbTabliq::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
 
 STDMETHODIMP CThumbTabliq::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)
 {
-    return kadrix::GuardHResult([&] { return AddThumbnailPage(addPage, lParam); });
+    return GuardHResult([&] { return AddThumbnailPage(addPage, lParam); });
 }
 
 HRESULT CThumbTabliq::AddThumbnailPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)
@@ -65,10 +67,10 @@ HRESULT CThumbTabliq::AddThumbnailPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lP
     if (!addPage)
         return E_INVALIDARG;
 
-    if (auto* application = kadrix::winui::LibraryApplication::Instance())
+    if (auto* application = winui::LibraryApplication::Instance())
         application->InitModule(application->Resources(), ::GetCommandLineW(), 0);
 
-    kadrix::CUIPropPage* page = new (std::nothrow) kadrix::CUIPropPage();
+    CUIPropPage* page = new (std::nothrow) CUIPropPage();
     if (!page)
         return E_OUTOFMEMORY;
     // A page that could not be created has deleted itself: there is nothing
@@ -77,7 +79,7 @@ HRESULT CThumbTabliq::AddThumbnailPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lP
         // A sheet that does not take the page leaves it to us to destroy,
         // which releases the page object.
         if (!addPage(handle, lParam))
-            (void)kadrix::winui::DestroyPropertySheetPageInContext(handle);
+            (void)winui::DestroyPropertySheetPageInContext(handle);
     }
     delete[] path_;
     path_ = nullptr;
@@ -88,3 +90,5 @@ STDMETHODIMP CThumbTabliq::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM)
 {
     return E_NOTIMPL;
 }
+
+} // namespace kadrix

@@ -8,7 +8,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-class CThumbTabliq final : public kadrix::com::ServerObject<IShellExtInit, IShellPropSheetExt>
+namespace kadrix {
+
+class CThumbTabliq final : public com::ServerObject<IShellExtInit, IShellPropSheetExt>
 {
 public:
     CThumbTabliq() = default;
@@ -29,3 +31,5 @@ private:
     wchar_t* path_ = nullptr; // MAX_PATH characters; freed once the page has its copy
     UINT fileCount_ = 0;
 };
+
+} // namespace kadrix

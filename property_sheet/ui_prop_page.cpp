@@ -397,17 +397,15 @@ void CUIPropPage::StoreThumbnail()
     unique_hbitmap frame;
     // The page's handlers must not run while it waits (one could close the
     // dialog under it): only what other threads send is answered.
-    const HRESULT grabbed = GrabFrameJob(Path(), FramePosition::At(position),
-                                                 kCaptureDeadlineMs, &frame,
-                                                 CallerWait::SentMessagesOnly);
+    const HRESULT grabbed = GrabFrameJob(Path(), FramePosition::At(position), kCaptureDeadlineMs,
+                                         &frame, CallerWait::SentMessagesOnly);
     const HRESULT saved = grabbed == S_OK ? SaveThumbnailStream(Path(), frame.get(), 1) : grabbed;
     if (saved == S_OK) {
         ::SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, Path(), nullptr);
         tips_.Show(store_.hwnd(), kKept);
         ::SetTimer(hwnd(), kKeptTimer, kKeptMs, nullptr);
     } else if (saved == E_ACCESSDENIED) {
-        ShowUserMessage(kAccessDeniedText, kAccessDeniedCaption,
-                                ::GetParent(hwnd()));
+        ShowUserMessage(kAccessDeniedText, kAccessDeniedCaption, ::GetParent(hwnd()));
     }
     storing_ = false;
 }

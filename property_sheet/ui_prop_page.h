@@ -22,8 +22,7 @@ public:
     // The video file the page shows.
     using CGenericPage::Path;
 
-    void OnControlEvent(winui::Control& sender, winui::Event event,
-                        bool& allow) override;
+    void OnControlEvent(winui::Control& sender, winui::Event event, bool& allow) override;
 
     // What the page shows, for hosts and tests: its preview (null in the
     // error state before one was made, and once given up), its slider, the

@@ -6,22 +6,25 @@
 #include "thumbnail_handler/my_first_glimvex.h"
 #include "thumbnail_handler/resource.h"
 
+namespace kadrix {
 namespace {
 
-constexpr const wchar_t* kAppId = kadrix::ids::kGlimvexAppId;
+constexpr const wchar_t* kAppId = ids::kGlimvexAppId;
 
-kadrix::com::ClassEntry g_classes[] = {
-    {&CLSID_MyFirstGlimvex, &kadrix::com::CreateInstance<CMyFirstGlimvex>, IDR_MYFIRSTGLIMVEX},
+com::ClassEntry g_classes[] = {
+    {&CLSID_MyFirstGlimvex, &com::CreateInstance<CMyFirstGlimvex>, IDR_MYFIRSTGLIMVEX},
 };
 
 } // namespace
+} // namespace kadrix
 
 // Records the module and nothing else: no I/O, GDI+ or COM under the loader lock.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         ::DisableThreadLibraryCalls(instance);
-        return kadrix::com::Module::Instance().Attach(instance, g_classes, std::size(g_classes));
+        return kadrix::com::Module::Instance().Attach(instance, kadrix::g_classes,
+                                                      std::size(kadrix::g_classes));
     }
     if (reason == DLL_PROCESS_DETACH)
         kadrix::com::Module::Instance().Detach();
@@ -44,10 +47,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 
 STDAPI DllRegisterServer()
 {
-    return kadrix::com::Module::Instance().RegisterServer(IDR_GLIMVEX, kAppId);
+    return kadrix::com::Module::Instance().RegisterServer(IDR_GLIMVEX, kadrix::kAppId);
 }
 
 STDAPI DllUnregisterServer()
 {
-    return kadrix::com::Module::Instance().UnregisterServer(IDR_GLIMVEX, kAppId);
+    return kadrix::com::Module::Instance().UnregisterServer(IDR_GLIMVEX, kadrix::kAppId);
 }

@@ -14,14 +14,16 @@
 #include <cwchar>
 #include <string>
 
+namespace kadrix {
+
 namespace {
 
 // Reads the 4-byte generation stamp. False when the stream is missing or
 // holds fewer than 4 bytes: such a stamp counts as stale and is rewritten.
 bool ReadStamp(const std::wstring& stream, DWORD* stamp)
 {
-    kadrix::unique_file file(::CreateFileW(stream.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
+    unique_file file(::CreateFileW(stream.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
     if (!file || ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return false;
     DWORD read = 0;
@@ -42,7 +44,7 @@ STDMETHODIMP CMyFirstGlimvex::IsDirty()
 
 STDMETHODIMP CMyFirstGlimvex::Load(LPCOLESTR fileName, DWORD)
 {
-    return kadrix::GuardHResult([&] { return SetPath(fileName); });
+    return GuardHResult([&] { return SetPath(fileName); });
 }
 
 STDMETHODIMP CMyFirstGlimvex::Save(LPCOLESTR, BOOL)
@@ -62,14 +64,14 @@ STDMETHODIMP CMyFirstGlimvex::GetCurFile(LPOLESTR*)
 
 STDMETHODIMP CMyFirstGlimvex::Initialize(LPCWSTR filePath, DWORD)
 {
-    return kadrix::GuardHResult([&] { return SetPath(filePath); });
+    return GuardHResult([&] { return SetPath(filePath); });
 }
 
 // The request runs synchronously inside Extract: no E_PENDING, no
 // IEIFLAG_ASYNC, and the path buffer, priority and flags are left alone.
 STDMETHODIMP CMyFirstGlimvex::GetLocation(LPWSTR, DWORD, DWORD*, const SIZE* size, DWORD, DWORD*)
 {
-    return kadrix::GuardHResult([&] {
+    return GuardHResult([&] {
         if (!size)
             return E_POINTER;
         width_ = size->cx;
@@ -80,7 +82,7 @@ STDMETHODIMP CMyFirstGlimvex::GetLocation(LPWSTR, DWORD, DWORD*, const SIZE* siz
 
 STDMETHODIMP CMyFirstGlimvex::Extract(HBITMAP* bitmap)
 {
-    return kadrix::GuardHResult([&] { return ThumbnailRequest(bitmap); });
+    return GuardHResult([&] { return ThumbnailRequest(bitmap); });
 }
 
 STDMETHODIMP CMyFirstGlimvex::GetThumbnail(UINT cx, HBITMAP* bitmap, WTS_ALPHATYPE* alphaType)
@@ -90,7 +92,7 @@ STDMETHODIMP CMyFirstGlimvex::GetThumbnail(UINT cx, HBITMAP* bitmap, WTS_ALPHATY
     width_ = static_cast<int>(cx);
     height_ = static_cast<int>(cx);
     *alphaType = WTSAT_RGB;
-    return kadrix::GuardHResult([&] { return ThumbnailRequest(bitmap); });
+    return GuardHResult([&] { return ThumbnailRequest(bitmap); });
 }
 
 HRESULT CMyFirstGlimvex::SetPath(LPCWSTR path)
@@ -109,12 +111,10 @@ HRESULT CMyFirstGlimvex::SetPath(LPCWSTR path)
 
 bool CMyFirstGlimvex::AutomaticThumbnailIsCurrent() const
 {
-    if (!kadrix::StreamExists(path_, kadrix::kAutoThumbStream.data()) ||
-        !kadrix::StreamExists(path_, kadrix::kStampStream.data()))
+    if (!StreamExists(path_, kAutoThumbStream.data()) || !StreamExists(path_, kStampStream.data()))
         return false;
     DWORD stamp = 0;
-    return ReadStamp(kadrix::StreamPath(path_, kadrix::kStampStream), &stamp) &&
-           stamp == settings_.random;
+    return ReadStamp(StreamPath(path_, kStampStream), &stamp) && stamp == settings_.random;
 }
 
 HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
@@ -125,8 +125,8 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
     if (path_[0] == L'\0')
         return E_FAIL;
 
-    kadrix::ReadSettings(settings_); // values missing from the key keep their current ones
-    kadrix::MarkPhase("read the settings");
+    ReadSettings(settings_); // values missing from the key keep their current ones
+    MarkPhase("read the settings");
 
     // Files in network folders are never opened.
     std::wstring folder = path_;
@@ -135,33 +135,34 @@ HRESULT CMyFirstGlimvex::ThumbnailRequest(HBITMAP* bitmap)
     if (::PathIsNetworkPathW(folder.c_str()))
         return E_FAIL;
 
-    std::wstring_view stream = kadrix::kAutoThumbStream;
-    kadrix::unique_hbitmap captured;
-    if (settings_.override == 0 && kadrix::StreamExists(path_, kadrix::kUserThumbStream.data())) {
-        stream = kadrix::kUserThumbStream;
-    } else if (kadrix::IsRemoteData(path_)) {
+    std::wstring_view stream = kAutoThumbStream;
+    unique_hbitmap captured;
+    if (settings_.override == 0 && StreamExists(path_, kUserThumbStream.data())) {
+        stream = kUserThumbStream;
+    } else if (IsRemoteData(path_)) {
         // Capturing would fetch the whole video: the automatic thumbnail the
         // file has, however old, or none.
-        if (!kadrix::StreamExists(path_, kadrix::kAutoThumbStream.data()))
+        if (!StreamExists(path_, kAutoThumbStream.data()))
             return E_FAIL;
     } else if (!AutomaticThumbnailIsCurrent()) {
-        const kadrix::CapturePosition position = kadrix::CapturePositionOf(settings_);
+        const CapturePosition position = CapturePositionOf(settings_);
         // A failed capture is not the shell's concern: the tile then shows
         // whatever automatic thumbnail there is, or the background alone.
-        (void)kadrix::RunCaptureJob(path_, position.value, position.scale, 0,
-                                    kadrix::kCaptureDeadlineMs, &captured);
+        (void)RunCaptureJob(path_, position.value, position.scale, 0, kCaptureDeadlineMs,
+                            &captured);
         // A clip that went away, or a read-only file or medium: no stamp, and
         // the next request captures again.
-        (void)kadrix::WriteGenerationStamp(path_, settings_.random);
-        kadrix::MarkPhase("write the stamp");
+        (void)WriteGenerationStamp(path_, settings_.random);
+        MarkPhase("write the stamp");
     } else {
-        kadrix::MarkPhase("look at the streams");
+        MarkPhase("look at the streams");
     }
 
     // A frame just captured is composed as it is: its JPEG, written for the
     // next request, need not be decoded again.
-    *bitmap = captured
-                  ? ComposeFrame(captured.get(), width_, height_, settings_)
-                  : Compose(kadrix::StreamPath(path_, stream).c_str(), width_, height_, settings_);
+    *bitmap = captured ? ComposeFrame(captured.get(), width_, height_, settings_)
+                       : Compose(StreamPath(path_, stream).c_str(), width_, height_, settings_);
     return *bitmap ? S_OK : E_FAIL;
 }
+
+} // namespace kadrix

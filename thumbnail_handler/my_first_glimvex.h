@@ -12,9 +12,10 @@
 #include <thumbcache.h>
 #include <propsys.h>
 
+namespace kadrix {
+
 class CMyFirstGlimvex final
-    : public kadrix::com::ServerObject<IPersistFile, IExtractImage, IThumbnailProvider,
-                                       IInitializeWithFile>
+    : public com::ServerObject<IPersistFile, IExtractImage, IThumbnailProvider, IInitializeWithFile>
 {
 public:
     CMyFirstGlimvex() = default;
@@ -48,5 +49,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     wchar_t path_[MAX_PATH] = {};
-    kadrix::ThumbnailSettings settings_;
+    ThumbnailSettings settings_;
 };
+
+} // namespace kadrix

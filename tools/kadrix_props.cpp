@@ -157,8 +157,8 @@ std::wstring FileTypeOf(const std::wstring& file)
 std::vector<CLSID> RegisteredHandlers(const std::wstring& fileType)
 {
     std::vector<CLSID> handlers;
-    const std::wstring path = fileType + L"\\" + ids::kShellExKey + L"\\" +
-                              ids::kPropertySheetHandlersKey;
+    const std::wstring path =
+        fileType + L"\\" + ids::kShellExKey + L"\\" + ids::kPropertySheetHandlersKey;
     unique_hkey key;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return handlers;

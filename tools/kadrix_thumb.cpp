@@ -160,8 +160,7 @@ HRESULT HandlerFromRegistry(const std::wstring& video, const Options& options, H
 }
 
 // The handler straight from the library, as a test harness would.
-HRESULT HandlerFromDll(const ServerLibrary& library, const Options& options,
-                       Handler* handler)
+HRESULT HandlerFromDll(const ServerLibrary& library, const Options& options, Handler* handler)
 {
     handler->protocol = options.protocol.value_or(Protocol::Provider);
     return library.CreateInstance(options.clsid, IID_IUnknown, handler->object.put_void());

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace kadrix {
+
 namespace {
 
 std::atomic<long> g_liveJobs{0};
@@ -46,8 +48,8 @@ public:
     }
 
     // Admits a job for the file, or says why not.
-    HRESULT Admit(const FileIdentity& file, const kadrix::FramePosition& position,
-                  kadrix::BusyList::Admission* admission)
+    HRESULT Admit(const FileIdentity& file, const FramePosition& position,
+                  BusyList::Admission* admission)
     {
         {
             const std::lock_guard<std::mutex> hold(lock_);
@@ -58,7 +60,7 @@ public:
         return busy_.Admit(file.key, admission);
     }
 
-    void RememberTimeout(const FileIdentity& file, const kadrix::FramePosition& position)
+    void RememberTimeout(const FileIdentity& file, const FramePosition& position)
     {
         const std::lock_guard<std::mutex> hold(lock_);
         if (timeouts_.size() >= kRememberedTimeouts)
@@ -72,11 +74,11 @@ private:
     struct Timeout
     {
         FileIdentity file;
-        kadrix::FramePosition position;
+        FramePosition position;
 
         // The same file, unchanged since, at the same position: a new
         // capture would stall as the last one did.
-        bool Matches(const FileIdentity& other, const kadrix::FramePosition& at) const
+        bool Matches(const FileIdentity& other, const FramePosition& at) const
         {
             return file.key == other.key && file.size == other.size &&
                    ::CompareFileTime(&file.written, &other.written) == 0 &&
@@ -85,7 +87,7 @@ private:
         }
     };
 
-    kadrix::BusyList busy_{static_cast<std::size_t>(kadrix::kMaxLiveCaptureJobs)};
+    BusyList busy_{static_cast<std::size_t>(kMaxLiveCaptureJobs)};
     std::mutex lock_; // the timeouts'
     std::vector<Timeout> timeouts_;
 };
@@ -118,12 +120,12 @@ struct CaptureJob
 {
     std::wstring path;
     FileIdentity file;
-    kadrix::FramePosition position{};
+    FramePosition position{};
     // The file's place on the busy list: the worker's once it runs.
-    kadrix::BusyList::Admission admission;
-    kadrix::unique_handle done;
+    BusyList::Admission admission;
+    unique_handle done;
     std::atomic<HRESULT> result{E_FAIL};
-    kadrix::unique_hbitmap frame; // the worker's until done, then the caller's
+    unique_hbitmap frame; // the worker's until done, then the caller's
 };
 
 // One attempt: a graph of its own, seek, grab. S_FALSE: the graph ended
@@ -132,8 +134,8 @@ struct CaptureJob
 HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
 {
     std::unique_ptr<CVideoCapture> capture(new (std::nothrow) CVideoCapture(nullptr, 0));
-    // E_POINTER, not E_OUTOFMEMORY: the code the capture job has always
-    // answered for an object it could not make.
+    // E_POINTER, not E_OUTOFMEMORY: the capture job's answer for an object it
+    // could not make, which the thumbnail request hands on to the shell.
     if (!capture)
         return E_POINTER;
     const HRESULT opened = capture->Open(job.path.c_str());
@@ -142,21 +144,21 @@ HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
         *unopened = true;
         return opened;
     }
-    kadrix::ReferenceTime position =
-        job.position.exact ? job.position.time
-                           : kadrix::CaptureJobPosition(capture->GetDuration(), job.position.value,
-                                                        job.position.scale);
+    ReferenceTime position =
+        job.position.exact
+            ? job.position.time
+            : CaptureJobPosition(capture->GetDuration(), job.position.value, job.position.scale);
     if (earlier)
-        position = kadrix::EarlierCapturePosition(position);
+        position = EarlierCapturePosition(position);
     const HRESULT seek = capture->SetPosition(position);
-    kadrix::MarkPhase("seek");
+    MarkPhase("seek");
     if (FAILED(seek)) {
         capture->Close();
         return E_FAIL;
     }
     const HRESULT grabbed = capture->GrabFrame(&job.frame);
     capture->Close();
-    kadrix::MarkPhase("tear the graph down");
+    MarkPhase("tear the graph down");
     if (grabbed == E_FAIL && !earlier && !job.position.exact && position > 0)
         return S_FALSE;
     return grabbed;
@@ -165,8 +167,8 @@ HRESULT GrabAt(CaptureJob& job, bool earlier, bool* unopened)
 HRESULT Grab(CaptureJob& job)
 {
     // Some files are judged by their structure alone, before any graph.
-    const HRESULT worth = kadrix::CheckBeforeGraph(job.path.c_str());
-    kadrix::MarkPhase("probe the container");
+    const HRESULT worth = CheckBeforeGraph(job.path.c_str());
+    MarkPhase("probe the container");
     if (FAILED(worth))
         return worth;
 
@@ -185,9 +187,9 @@ HRESULT Grab(CaptureJob& job)
     // of seconds within the clip.
     const bool exact = job.position.exact;
     const double value = exact ? static_cast<double>(job.position.time) /
-                                     static_cast<double>(kadrix::kReferenceUnitsPerSecond)
+                                     static_cast<double>(kReferenceUnitsPerSecond)
                                : job.position.value;
-    const HRESULT fallback = kadrix::GrabFrameWithMediaFoundation(
+    const HRESULT fallback = GrabFrameWithMediaFoundation(
         job.path.c_str(), value, exact ? 0.0 : job.position.scale, &job.frame);
     return SUCCEEDED(fallback) ? fallback : hr;
 }
@@ -197,12 +199,12 @@ void RunJob(CaptureJob& job)
     {
         // The file leaves the busy list before the caller hears that the job
         // is done: asked for again at once, it is free.
-        const kadrix::BusyList::Admission admission = std::move(job.admission);
+        const BusyList::Admission admission = std::move(job.admission);
         // A multithreaded apartment: the graph's objects are called from here
         // and their own threads only, and nothing waits for this thread to pump.
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        kadrix::MarkPhase("start the worker");
-        job.result = kadrix::GuardHResult([&] { return Grab(job); });
+        MarkPhase("start the worker");
+        job.result = GuardHResult([&] { return Grab(job); });
         // Only the frame leaves the worker; the graph is gone.
         if (SUCCEEDED(com))
             ::CoUninitialize();
@@ -210,22 +212,22 @@ void RunJob(CaptureJob& job)
     ::SetEvent(job.done.get());
 }
 
-HRESULT StartAndWait(const std::shared_ptr<CaptureJob>& job, DWORD deadlineMs,
-                     kadrix::CallerWait wait, kadrix::unique_hbitmap* frame)
+HRESULT StartAndWait(const std::shared_ptr<CaptureJob>& job, DWORD deadlineMs, CallerWait wait,
+                     unique_hbitmap* frame)
 {
     job->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!job->done) {
         const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
         return FAILED(hr) ? hr : E_FAIL;
     }
-    HRESULT hr = kadrix::StartWorkerThread(g_liveJobs, job, &RunJob);
+    HRESULT hr = StartWorkerThread(g_liveJobs, job, &RunJob);
     if (FAILED(hr))
         return hr;
 
     hr = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    const bool done = wait == kadrix::CallerWait::DispatchingCalls
-                          ? kadrix::WaitDispatchingCalls(job->done.get(), deadlineMs)
-                          : kadrix::WaitAnsweringSentMessages(job->done.get(), deadlineMs);
+    const bool done = wait == CallerWait::DispatchingCalls
+                          ? WaitDispatchingCalls(job->done.get(), deadlineMs)
+                          : WaitAnsweringSentMessages(job->done.get(), deadlineMs);
     if (done) {
         hr = job->result;
         // Done: the worker no longer touches the frame.
@@ -240,8 +242,6 @@ HRESULT StartAndWait(const std::shared_ptr<CaptureJob>& job, DWORD deadlineMs,
 }
 
 } // namespace
-
-namespace kadrix {
 
 long LiveCaptureJobs()
 {
@@ -285,7 +285,7 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
     // The caller writes, and only with a frame in hand: a job that was given
     // up on has nothing to write and never writes on its own.
     if (hr == S_OK) {
-        kadrix::MarkPhase("hand the frame over");
+        MarkPhase("hand the frame over");
         WriteThumbnailStream(path, frame.get(), userChosen);
         if (grabbed)
             *grabbed = std::move(frame);
@@ -293,9 +293,9 @@ HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userC
     return hr;
 }
 
-} // namespace kadrix
-
 HRESULT CaptureToStream(const wchar_t* path, double value, double scale, int userChosen)
 {
-    return kadrix::RunCaptureJob(path, value, scale, userChosen, kadrix::kCaptureDeadlineMs);
+    return RunCaptureJob(path, value, scale, userChosen, kCaptureDeadlineMs);
 }
+
+} // namespace kadrix

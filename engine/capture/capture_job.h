@@ -71,7 +71,7 @@ HRESULT GrabFrameJob(const wchar_t* path, const FramePosition& position, DWORD d
 HRESULT RunCaptureJob(const wchar_t* path, double value, double scale, int userChosen,
                       DWORD deadlineMs, unique_hbitmap* frame = nullptr);
 
-} // namespace kadrix
-
 // RunCaptureJob with the capture deadline: the thumbnail request's capture.
 HRESULT CaptureToStream(const wchar_t* path, double value, double scale, int userChosen);
+
+} // namespace kadrix

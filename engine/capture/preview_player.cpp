@@ -33,8 +33,8 @@ struct PreviewPlayer::Shared
 {
     std::wstring path;
     HWND host = nullptr;
-    unique_handle wake;       // a call is waiting, or the end
-    unique_handle answered;   // the call is done
+    unique_handle wake;     // a call is waiting, or the end
+    unique_handle answered; // the call is done
     std::atomic<HRESULT> state{S_FALSE};
     std::atomic<bool> stop{false};
     // The call: written by the caller before `wake`, its result by the

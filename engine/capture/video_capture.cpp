@@ -10,8 +10,7 @@
 
 #include <cstdlib>
 
-using kadrix::com_ptr;
-using kadrix::QueryAs;
+namespace kadrix {
 
 namespace {
 
@@ -72,7 +71,7 @@ HRESULT ReadFrameSize(ISampleGrabber* grabber, int* width, int* height)
              type.cbFormat >= sizeof(VIDEOINFOHEADER2))
         header = &reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat)->bmiHeader;
     hr = E_FAIL;
-    if (header && kadrix::FrameFits(header->biWidth, header->biHeight)) {
+    if (header && FrameFits(header->biWidth, header->biHeight)) {
         *width = header->biWidth;
         *height = header->biHeight;
         hr = S_OK;
@@ -149,16 +148,10 @@ STDMETHODIMP CSampleGrabberCB::BufferCB(double, BYTE* buffer, LONG bufferLength)
     if (bufferLength < 0 || static_cast<LONGLONG>(bufferLength) < stride * rows)
         return E_INVALIDARG;
 
-    // A negative height stays negative in the header: GDI then reads the rows
-    // top-down and the picture lands right side up.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    // A negative height is the decoder's top-down frame: GDI reads its rows
+    // top first and the picture lands right side up.
     const int h = static_cast<int>(rows);
+    const BITMAPINFO info = DibInfo(width, h, 24, height < 0);
     if (::StretchDIBits(targetDC, 0, 0, width, h, 0, 0, width, h, buffer, &info, DIB_RGB_COLORS,
                         SRCCOPY) == static_cast<int>(GDI_ERROR))
         return E_POINTER;
@@ -201,11 +194,11 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
                                   graph_.put_void())) ||
         !graph_)
         return E_NOINTERFACE;
-    kadrix::MarkPhase("graph manager");
+    MarkPhase("graph manager");
 
     sourceFilter_.reset();
     HRESULT hr = graph_->AddSourceFilter(path, L"Source", sourceFilter_.put());
-    kadrix::MarkPhase("source filter");
+    MarkPhase("source filter");
     if (FAILED(hr))
         return hr;
 
@@ -232,7 +225,7 @@ HRESULT CVideoCapture::Open(const wchar_t* path)
 // serves instead.
 HRESULT CVideoCapture::BuildGrabGraph()
 {
-    if (FAILED(::CoCreateInstance(kadrix::CLSID_SampleGrabber, nullptr, CLSCTX_ALL,
+    if (FAILED(::CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL,
                                   __uuidof(ISampleGrabber), sampleGrabber_.put_void())) ||
         !sampleGrabber_)
         return E_NOINTERFACE;
@@ -254,7 +247,7 @@ HRESULT CVideoCapture::BuildGrabGraph()
     if (!grabberIn)
         return E_POINTER;
     HRESULT hr = graph_->Connect(sourcePin.get(), grabberIn.get());
-    kadrix::MarkPhase("connect splitter and decoder");
+    MarkPhase("connect splitter and decoder");
     if (FAILED(hr))
         return hr;
     hr = ReadFrameSize(sampleGrabber_.get(), &callback_.width, &callback_.height);
@@ -266,7 +259,7 @@ HRESULT CVideoCapture::BuildGrabGraph()
     hr = ConnectNullRenderer(grabberOut.get());
     if (FAILED(hr))
         hr = graph_->Render(grabberOut.get());
-    kadrix::MarkPhase("render the grabber's output");
+    MarkPhase("render the grabber's output");
     if (FAILED(hr))
         return hr;
     (void)sampleGrabber_->SetBufferSamples(FALSE);
@@ -282,7 +275,7 @@ HRESULT CVideoCapture::BuildGrabGraph()
 HRESULT CVideoCapture::ConnectNullRenderer(IPin* grabberOut)
 {
     com_ptr<IBaseFilter> renderer;
-    if (FAILED(::CoCreateInstance(kadrix::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
+    if (FAILED(::CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IBaseFilter, renderer.put_void())) ||
         !renderer)
         return E_NOINTERFACE;
@@ -381,7 +374,7 @@ LONGLONG CVideoCapture::GetDuration()
 
 double CVideoCapture::GetDurationSeconds()
 {
-    return static_cast<double>(GetDuration()) / kadrix::kReferenceUnitsPerSecond;
+    return static_cast<double>(GetDuration()) / kReferenceUnitsPerSecond;
 }
 
 LONGLONG CVideoCapture::GetPosition()
@@ -422,7 +415,7 @@ HRESULT CVideoCapture::StopAndRewind()
     const HRESULT hr = mediaControl_->Stop();
     // Waits until the stop has settled, not for a completion that a stopped
     // graph never sends.
-    (void)WaitForState(kadrix::kStopWaitMs);
+    (void)WaitForState(kStopWaitMs);
     (void)SetPosition(0);
     return hr;
 }
@@ -437,7 +430,7 @@ HRESULT CVideoCapture::Pause()
     if (!mediaControl_)
         return E_POINTER;
     const HRESULT hr = mediaControl_->Pause();
-    (void)WaitForState(kadrix::kPauseWaitMs);
+    (void)WaitForState(kPauseWaitMs);
     return hr;
 }
 
@@ -474,7 +467,7 @@ HRESULT CVideoCapture::Step(bool forward)
 {
     if (mediaControl_) {
         (void)mediaControl_->Pause();
-        (void)WaitForState(kadrix::kPauseWaitMs);
+        (void)WaitForState(kPauseWaitMs);
     }
     if (!mediaSeeking_)
         return E_POINTER;
@@ -485,8 +478,8 @@ HRESULT CVideoCapture::Step(bool forward)
     if (!video || FAILED(video->get_AvgTimePerFrame(&frameSeconds)))
         frameSeconds = 0;
     const LONGLONG current = GetPosition();
-    LONGLONG next = forward ? kadrix::StepForwardPosition(current, GetDuration(), frameSeconds)
-                            : kadrix::StepBackwardPosition(current, frameSeconds);
+    LONGLONG next = forward ? StepForwardPosition(current, GetDuration(), frameSeconds)
+                            : StepBackwardPosition(current, frameSeconds);
 
     const HRESULT hr = mediaSeeking_->SetPositions(&next, AM_SEEKING_AbsolutePositioning, nullptr,
                                                    AM_SEEKING_NoPositioning);
@@ -505,7 +498,7 @@ HRESULT CVideoCapture::StepBackward()
     return Step(false);
 }
 
-HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
+HRESULT CVideoCapture::GrabFrame(unique_hbitmap* frame)
 {
     if (!frame)
         return E_POINTER;
@@ -517,9 +510,8 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
     // otherwise turn the frame into its own format (or black). Bottom-up, the
     // one orientation every platform reports alike.
     void* bits = nullptr;
-    kadrix::unique_hbitmap bitmap =
-        kadrix::CreateDib32(callback_.width, std::abs(callback_.height), false, &bits);
-    kadrix::unique_hdc memory(::CreateCompatibleDC(nullptr));
+    unique_hbitmap bitmap = CreateDib32(callback_.width, std::abs(callback_.height), false, &bits);
+    unique_hdc memory(::CreateCompatibleDC(nullptr));
     if (!bitmap || !memory)
         return E_OUTOFMEMORY;
     const HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
@@ -534,8 +526,8 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
     if (SUCCEEDED(hr)) {
         // The one-shot grabber ends the stream after the first sample. A
         // decoder that never delivers must not hold this thread for good.
-        const HRESULT waited = WaitForGraph(kadrix::kFrameWaitMs);
-        kadrix::MarkPhase("run to the frame");
+        const HRESULT waited = WaitForGraph(kFrameWaitMs);
+        MarkPhase("run to the frame");
         if (callback_.delivered)
             hr = S_OK;
         else if (waited == E_ABORT)
@@ -546,7 +538,7 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
     // Stopped before the device context goes, also when Run failed half way:
     // the streaming thread may still be drawing into it.
     (void)StopAndRewind();
-    kadrix::MarkPhase("stop the graph");
+    MarkPhase("stop the graph");
     (void)sampleGrabber_->SetCallback(nullptr, 1);
     callback_.targetDC = nullptr;
     ::SelectObject(memory.get(), previous);
@@ -557,9 +549,11 @@ HRESULT CVideoCapture::GrabFrame(kadrix::unique_hbitmap* frame)
 
 HRESULT CVideoCapture::SaveFrame(int userChosen)
 {
-    kadrix::unique_hbitmap frame;
+    unique_hbitmap frame;
     const HRESULT hr = GrabFrame(&frame);
     if (hr == S_OK)
-        kadrix::WriteThumbnailStream(path_, frame.get(), userChosen);
+        WriteThumbnailStream(path_, frame.get(), userChosen);
     return hr;
 }
+
+} // namespace kadrix

@@ -20,17 +20,15 @@ inline constexpr DWORD kFrameWaitMs = 5000; // for the grabbed frame
 inline constexpr DWORD kStopWaitMs = 1000;  // for a stop to settle
 inline constexpr DWORD kPauseWaitMs = 1000; // for a pause or a frame step to settle
 
-} // namespace kadrix
-
 // The first pin of the requested direction that offers a video or byte-stream
 // type with a subtype; without one, the pin after the first `skip` pins of
 // that direction; null when the pins run out.
-kadrix::com_ptr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int skip);
+com_ptr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int skip);
 
 // Receives the grabbed sample on the graph's streaming thread and draws it
 // into the target device context. It lives inside its capture object and is
 // never counted: AddRef and Release change nothing.
-class CSampleGrabberCB final : public kadrix::ComInterfaces<ISampleGrabberCB>
+class CSampleGrabberCB final : public ComInterfaces<ISampleGrabberCB>
 {
 public:
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
@@ -81,7 +79,7 @@ public:
     // Grabs the frame at the current position as a 32-bit DIB at the clip's
     // native size, then leaves the graph stopped at 0. S_OK with the
     // frame, or the failure SaveFrame reports, with no frame.
-    HRESULT GrabFrame(kadrix::unique_hbitmap* frame);
+    HRESULT GrabFrame(unique_hbitmap* frame);
     // Grabs the frame at the current position into the user-chosen (nonzero)
     // or automatic thumbnail stream, then leaves the graph stopped at 0.
     // Returns S_OK when a frame was handed to the stream store. Nothing is
@@ -104,14 +102,16 @@ private:
     int opened_ = 0;
     HWND hostWindow_;
     const wchar_t* path_ = nullptr; // not owned
-    kadrix::com_ptr<ISampleGrabber> sampleGrabber_;
-    kadrix::com_ptr<IBaseFilter> sourceFilter_;
-    kadrix::com_ptr<IGraphBuilder> graph_;
-    kadrix::com_ptr<IMediaControl> mediaControl_;
-    kadrix::com_ptr<IMediaSeeking> mediaSeeking_;
-    kadrix::com_ptr<IMediaEvent> mediaEvent_;
-    kadrix::com_ptr<IBaseFilter> grabberFilter_;
+    com_ptr<ISampleGrabber> sampleGrabber_;
+    com_ptr<IBaseFilter> sourceFilter_;
+    com_ptr<IGraphBuilder> graph_;
+    com_ptr<IMediaControl> mediaControl_;
+    com_ptr<IMediaSeeking> mediaSeeking_;
+    com_ptr<IMediaEvent> mediaEvent_;
+    com_ptr<IBaseFilter> grabberFilter_;
     CSampleGrabberCB callback_;
     bool comInitialised_ = false;
     bool closed_ = false;
 };
+
+} // namespace kadrix

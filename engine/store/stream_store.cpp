@@ -33,8 +33,7 @@ bool EncodeFrame(HBITMAP bitmap, std::vector<std::uint8_t>* jpeg)
         return EncodeJpeg(rows, jpeg);
     }
     BITMAP info{};
-    if (::GetObjectW(bitmap, sizeof info, &info) == 0 ||
-        !FrameFits(info.bmWidth, info.bmHeight))
+    if (::GetObjectW(bitmap, sizeof info, &info) == 0 || !FrameFits(info.bmWidth, info.bmHeight))
         return false;
     BITMAPINFO header{};
     header.bmiHeader.biSize = sizeof header.bmiHeader;
@@ -49,7 +48,7 @@ bool EncodeFrame(HBITMAP bitmap, std::vector<std::uint8_t>* jpeg)
                     &header, DIB_RGB_COLORS) != info.bmHeight)
         return false;
     PixelRows rows{pixels.data(), info.bmWidth, info.bmHeight,
-                           static_cast<std::ptrdiff_t>(info.bmWidth) * 4};
+                   static_cast<std::ptrdiff_t>(info.bmWidth) * 4};
     return EncodeJpeg(rows, jpeg);
 }
 
@@ -69,10 +68,10 @@ HRESULT FromWriteError(DWORD error)
 // can't be marked is not used: the stream then stays as it was, and the next
 // request tries again. Null with the error in *error otherwise.
 unique_file OpenStreamForWriting(const wchar_t* path, std::wstring_view name, DWORD access,
-                                         DWORD share, DWORD* error)
+                                 DWORD share, DWORD* error)
 {
-    unique_file stream(::CreateFileW(StreamPath(path, name).c_str(), access, share,
-                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    unique_file stream(::CreateFileW(StreamPath(path, name).c_str(), access, share, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!stream || (name != kUserThumbStream && !KeepFileTimes(stream.get()))) {
         *error = ::GetLastError();
         return {};
@@ -193,7 +192,7 @@ bool StreamExists(const wchar_t* path, const wchar_t* name)
         return false;
     const std::wstring stream = StreamPath(path, name);
     unique_file file(::CreateFileW(stream.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
+                                   OPEN_EXISTING, 0, nullptr));
     return static_cast<bool>(file);
 }
 

@@ -84,8 +84,8 @@ HBITMAP DrawTile(const Source& source, int cx, int cy, const ThumbnailSettings& 
 {
     const Background background = BackgroundOf(look);
     const TileLayout layout =
-        LayoutTile(cx, cy, source.top ? source.frameWidth : 0,
-                           source.top ? source.frameHeight : 0, background, look.glossy != 0);
+        LayoutTile(cx, cy, source.top ? source.frameWidth : 0, source.top ? source.frameHeight : 0,
+                   background, look.glossy != 0);
 
     // Top row first, as the painter walks it.
     void* bits = nullptr;
@@ -93,13 +93,11 @@ HBITMAP DrawTile(const Source& source, int cx, int cy, const ThumbnailSettings& 
     if (!tile)
         return nullptr;
     TileCanvas canvas{static_cast<std::uint32_t*>(bits), cx, cy};
-    FillTile(canvas, background == Background::Black ? kOpaqueBlack
-                                                                     : WindowColour());
+    FillTile(canvas, background == Background::Black ? kOpaqueBlack : WindowColour());
     if (layout.band)
         FillRect(canvas, *layout.band, kOpaqueBlack);
     if (layout.picture && source.top)
-        DrawScaled(canvas, *layout.picture, source.top, source.width, source.height,
-                           source.stride);
+        DrawScaled(canvas, *layout.picture, source.top, source.width, source.height, source.stride);
     if (layout.wedge) {
         DrawGlossOver(canvas.pixels, cx, cy, *layout.wedge);
         // GDI+ blended over opaque pixels: they stay opaque.
@@ -114,8 +112,8 @@ HBITMAP DrawTile(const Source& source, int cx, int cy, const ThumbnailSettings& 
 bool PictureSize(int cx, int cy, unsigned frameWidth, unsigned frameHeight,
                  const ThumbnailSettings& look, int* width, int* height)
 {
-    const TileLayout layout = LayoutTile(
-        cx, cy, frameWidth, frameHeight, BackgroundOf(look), look.glossy != 0);
+    const TileLayout layout =
+        LayoutTile(cx, cy, frameWidth, frameHeight, BackgroundOf(look), look.glossy != 0);
     if (!layout.picture)
         return false;
     SizeOf(*layout.picture, width, height);
@@ -128,8 +126,8 @@ std::vector<std::uint8_t> ReadStream(const wchar_t* name)
     std::vector<std::uint8_t> data;
     if (!name)
         return data;
-    unique_file file(::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    unique_file file(::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size{};
     // A thumbnail stream is one frame's JPEG: more than this is no thumbnail.
     constexpr LONGLONG kMaxStream = 256LL * 1024 * 1024;
@@ -193,8 +191,8 @@ HBITMAP ComposeFrame(HBITMAP frame, int cx, int cy, const ThumbnailSettings& loo
                         &wantedWidth, &wantedHeight)) {
             const int factor = ShrinkFactorFor(width, height, wantedWidth, wantedHeight);
             ::GdiFlush();
-            shrunk = ShrinkPixels(top, width, height, stride, factor, &source.width,
-                                          &source.height);
+            shrunk =
+                ShrinkPixels(top, width, height, stride, factor, &source.width, &source.height);
             source.top = shrunk.data();
             source.stride = static_cast<std::ptrdiff_t>(source.width) * 4;
             source.frameWidth = static_cast<unsigned>(width);

@@ -13,6 +13,8 @@
 #include <cwchar>
 #include <vector>
 
+using namespace kadrix;
+
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {

@@ -24,6 +24,7 @@
 
 namespace {
 
+using namespace kadrix;
 using Phases = std::vector<std::pair<std::string, double>>;
 
 // One request on a fresh extractor, as the shell makes it.

@@ -3,6 +3,7 @@
 // fail, and the deadline.
 #include "engine/capture/capture_job.h"
 #include "engine/store/core/stream_names.h"
+#include "capture/live_jobs.h"
 #include "support/clips.h"
 #include "support/failing_allocations.h"
 #include "support/hresult.h"
@@ -16,9 +17,8 @@
 
 #include <string>
 
+using namespace kadrix;
 using namespace kadrix::test;
-using kadrix::RunCaptureJob;
-using kadrix::StreamPath;
 
 namespace {
 
@@ -225,15 +225,6 @@ TEST_F(CaptureJobTest, AClipCutShortGivesARealFrameOrNone)
     } else {
         EXPECT_TRUE(frame.empty());
     }
-}
-
-// Polls the live-job count: a worker signals its result just before it ends.
-bool LiveJobsBecome(long count, DWORD milliseconds = 5000)
-{
-    const ULONGLONG give = ::GetTickCount64() + milliseconds;
-    while (kadrix::LiveCaptureJobs() != count && ::GetTickCount64() < give)
-        ::Sleep(10);
-    return kadrix::LiveCaptureJobs() == count;
 }
 
 TEST_F(CaptureJobTest, AFinishedJobLeavesNoWorkerBehind)

@@ -5,6 +5,7 @@
 // in this order, the one that fills the cap last.
 #include "engine/capture/capture_job.h"
 #include "engine/store/core/stream_names.h"
+#include "capture/live_jobs.h"
 #include "support/clips.h"
 #include "support/hresult.h"
 #include "support/process_end.h"
@@ -16,9 +17,8 @@
 
 #include <string>
 
+using namespace kadrix;
 using namespace kadrix::test;
-using kadrix::RunCaptureJob;
-using kadrix::StreamPath;
 
 namespace {
 
@@ -46,15 +46,6 @@ protected:
 
     TempDir dir_;
 };
-
-// Polls the live-job count: a worker signals its result just before it ends.
-bool LiveJobsBecome(long count, DWORD milliseconds = 5000)
-{
-    const ULONGLONG give = ::GetTickCount64() + milliseconds;
-    while (kadrix::LiveCaptureJobs() != count && ::GetTickCount64() < give)
-        ::Sleep(10);
-    return kadrix::LiveCaptureJobs() == count;
-}
 
 TEST_F(CaptureStallTest, AStalledCaptureEndsAtTheDeadlineAndTheNextOneWorks)
 {

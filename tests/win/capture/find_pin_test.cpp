@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+using namespace kadrix;
+
 namespace {
 
 // Counts references without ever freeing: the test owns every object.

@@ -11,9 +11,8 @@
 
 #include <vector>
 
+using namespace kadrix;
 using namespace kadrix::test;
-using kadrix::kReferenceUnitsPerSecond;
-using kadrix::StreamPath;
 
 namespace {
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-using kadrix::com_ptr;
+using namespace kadrix;
 using kadrix::test::FailingAllocations;
 
 // A path long enough that copying it must allocate.
@@ -105,30 +105,9 @@ TEST(ComKit, RegistrationAnswersAnAllocationFailureWithOutOfMemory)
 }
 
 // A class that is its own factory's product: only its identity matters here.
-class Plain final : public IUnknown
+class Plain final : public kadrix::com::ServerObject<IUnknown>
 {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = riid == IID_IUnknown ? this : nullptr;
-        if (!*ppv)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG refs = --refs_;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
-
-private:
-    ~Plain() = default;
-    kadrix::com::ModuleLock lock_;
-    ULONG refs_ = 1;
+    ~Plain() override = default;
 };
 
 TEST(ComKit, AClassTableOfAnyLengthLoadsAndServesItsLastClass)

@@ -50,28 +50,13 @@ class TabliqServerTest : public kadrix::test::ServerLibraryTest<TabliqServerTest
 public:
     static constexpr const wchar_t* kLibrary = L"Tabliq.dll";
     static constexpr kadrix::test::Apartment kApartment = kadrix::test::Apartment::Ole;
+    static constexpr const CLSID& kClass = CLSID_ThumbTabliq;
 
 protected:
-    static com_ptr<IClassFactory> Factory()
-    {
-        com_ptr<IClassFactory> factory;
-        EXPECT_EQ(Server().GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, factory.put_void()),
-                  S_OK);
-        return factory;
-    }
-
-    static com_ptr<IUnknown> NewHandler()
-    {
-        com_ptr<IUnknown> object;
-        EXPECT_EQ(Server().CreateInstance(CLSID_ThumbTabliq, IID_IUnknown, object.put_void()),
-                  S_OK);
-        return object;
-    }
-
     // Initialize with the files, then AddPages; the pages come back.
     static Collected Pages(const std::vector<std::wstring>& files, HRESULT expected)
     {
-        com_ptr<IUnknown> handler = NewHandler();
+        com_ptr<IUnknown> handler = NewObject();
         EXPECT_EQ(handler.try_query<IShellExtInit>()->Initialize(nullptr, Selection(files).get(),
                                                                  nullptr),
                   S_OK);
@@ -96,7 +81,7 @@ TEST_F(TabliqServerTest, ExportsByOrdinalAndServesItsClassOnly)
     EXPECT_EQ(Server().GetClassObject(CLSID_ThumbTabliq, IID_IClassFactory, nullptr), E_POINTER);
 
     com_ptr<IClassFactory> factory = Factory();
-    com_ptr<IUnknown> outer = NewHandler();
+    com_ptr<IUnknown> outer = NewObject();
     out = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
@@ -104,11 +89,11 @@ TEST_F(TabliqServerTest, ExportsByOrdinalAndServesItsClassOnly)
 
 TEST_F(TabliqServerTest, HandlerAnswersTheTwoShellInterfacesAndNoOthers)
 {
-    com_ptr<IUnknown> object = NewHandler();
+    com_ptr<IUnknown> object = NewObject();
     EXPECT_EQ(RefCount(object.get()), 1u);
-    kadrix::test::ExpectInterfaces(object.get(), {IID_IShellExtInit, IID_IShellPropSheetExt},
-                                   {IID_IPersistFile, IID_IDispatch, IID_IClassFactory,
-                                    IID_IMarshal, IID_IContextMenu});
+    kadrix::test::ExpectInterfaces(
+        object.get(), {IID_IShellExtInit, IID_IShellPropSheetExt},
+        {IID_IPersistFile, IID_IDispatch, IID_IClassFactory, IID_IMarshal, IID_IContextMenu});
     // IUnknown is the first interface of the table, the extension initialiser.
     EXPECT_EQ(static_cast<void*>(object.get()),
               static_cast<void*>(object.try_query<IShellExtInit>().get()));
@@ -119,7 +104,7 @@ TEST_F(TabliqServerTest, HandlerAnswersTheTwoShellInterfacesAndNoOthers)
 
 TEST_F(TabliqServerTest, InitializeRefusesWhatIsNoDropList)
 {
-    com_ptr<IUnknown> handler = NewHandler();
+    com_ptr<IUnknown> handler = NewObject();
     auto init = handler.try_query<IShellExtInit>();
     EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
 
@@ -161,7 +146,7 @@ TEST_F(TabliqServerTest, ASecondAddPagesAddsNothing)
 {
     const std::wstring clip = dir_.file(L"a.avi");
     ASSERT_TRUE(kadrix::test::WriteFileBytes(clip, kadrix::test::SampleMainData()));
-    com_ptr<IUnknown> handler = NewHandler();
+    com_ptr<IUnknown> handler = NewObject();
     ASSERT_EQ(
         handler.try_query<IShellExtInit>()->Initialize(nullptr, Selection({clip}).get(), nullptr),
         S_OK);
@@ -176,7 +161,7 @@ TEST_F(TabliqServerTest, ASecondAddPagesAddsNothing)
 TEST_F(TabliqServerTest, UnloadWaitsForObjectsFactoriesAndLocks)
 {
     {
-        com_ptr<IUnknown> object = NewHandler();
+        com_ptr<IUnknown> object = NewObject();
         EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     }
     EXPECT_EQ(Server().CanUnloadNow(), S_OK);

@@ -4,6 +4,7 @@
 // Every test must leave the module free to unload.
 #pragma once
 
+#include "base/com_ptr.h"
 #include "base/server_library.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,10 @@ enum class Apartment
     Ole,
 };
 
-// Suite names its library and apartment:
+// Suite names its library, its apartment and the class it tests:
 //   static constexpr const wchar_t* kLibrary = L"Glimvex.dll";
 //   static constexpr Apartment kApartment = Apartment::Com;
+//   static constexpr const CLSID& kClass = CLSID_MyFirstGlimvex;
 template <typename Suite> class ServerLibraryTest : public testing::Test
 {
 protected:
@@ -52,6 +54,21 @@ protected:
     }
 
     static const ServerLibrary& Server() { return *server_; }
+
+    // The class's factory, and a new object of the class as its IUnknown.
+    static com_ptr<IClassFactory> Factory()
+    {
+        com_ptr<IClassFactory> factory;
+        EXPECT_EQ(server_->GetClassObject(Suite::kClass, IID_IClassFactory, factory.put_void()),
+                  S_OK);
+        return factory;
+    }
+    static com_ptr<IUnknown> NewObject()
+    {
+        com_ptr<IUnknown> object;
+        EXPECT_EQ(server_->CreateInstance(Suite::kClass, IID_IUnknown, object.put_void()), S_OK);
+        return object;
+    }
 
 private:
     static inline ServerLibrary* server_ = nullptr;

@@ -31,6 +31,7 @@ class GlimvexRequestTest : public ServerLibraryTest<GlimvexRequestTest>
 public:
     static constexpr const wchar_t* kLibrary = L"Glimvex.dll";
     static constexpr Apartment kApartment = Apartment::Com;
+    static constexpr const CLSID& kClass = CLSID_MyFirstGlimvex;
 
 protected:
     void SetUp() override
@@ -48,18 +49,10 @@ protected:
         EXPECT_EQ(ReadFileBytes(clip_), mainData_) << "the video's own data changed";
     }
 
-    static com_ptr<IUnknown> NewExtractor()
-    {
-        com_ptr<IUnknown> object;
-        EXPECT_EQ(Server().CreateInstance(CLSID_MyFirstGlimvex, IID_IUnknown, object.put_void()),
-                  S_OK);
-        return object;
-    }
-
     // The newer protocol: Initialize, then GetThumbnail.
     static Picture Thumbnail(const std::wstring& path, UINT size = 96, HRESULT expected = S_OK)
     {
-        com_ptr<IUnknown> object = NewExtractor();
+        com_ptr<IUnknown> object = NewObject();
         auto initialize = object.try_query<IInitializeWithFile>();
         auto provider = object.try_query<IThumbnailProvider>();
         EXPECT_EQ(initialize->Initialize(path.c_str(), STGM_READ), S_OK);
@@ -274,7 +267,7 @@ TEST_F(GlimvexRequestTest, TileSizesOfBothProtocols)
     EXPECT_EQ(large.width, 256);
     EXPECT_EQ(large.height, 256);
 
-    com_ptr<IUnknown> object = NewExtractor();
+    com_ptr<IUnknown> object = NewObject();
     auto persist = object.try_query<IPersistFile>();
     auto extract = object.try_query<IExtractImage>();
     ASSERT_EQ(persist->Load(clip_.c_str(), STGM_READ), S_OK);

@@ -27,22 +27,7 @@ class GlimvexServerTest : public kadrix::test::ServerLibraryTest<GlimvexServerTe
 public:
     static constexpr const wchar_t* kLibrary = L"Glimvex.dll";
     static constexpr kadrix::test::Apartment kApartment = kadrix::test::Apartment::Com;
-
-protected:
-    static com_ptr<IClassFactory> Factory()
-    {
-        com_ptr<IClassFactory> factory;
-        EXPECT_EQ(Server().GetClassObject(CLSID_MyFirstGlimvex, IID_IClassFactory, factory.put_void()),
-                  S_OK);
-        return factory;
-    }
-
-    static com_ptr<IUnknown> NewExtractor()
-    {
-        com_ptr<IUnknown> object;
-        EXPECT_EQ(Factory()->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
-        return object;
-    }
+    static constexpr const CLSID& kClass = CLSID_MyFirstGlimvex;
 };
 
 TEST_F(GlimvexServerTest, ExportsByOrdinal)
@@ -71,7 +56,7 @@ TEST_F(GlimvexServerTest, ClassObjectLookup)
 TEST_F(GlimvexServerTest, FactoryRefusesAggregationAndNullOutput)
 {
     com_ptr<IClassFactory> factory = Factory();
-    com_ptr<IUnknown> outer = NewExtractor();
+    com_ptr<IUnknown> outer = NewObject();
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
@@ -83,7 +68,7 @@ TEST_F(GlimvexServerTest, FactoryRefusesAggregationAndNullOutput)
 
 TEST_F(GlimvexServerTest, ExtractorAnswersItsFourInterfacesAndNoOthers)
 {
-    com_ptr<IUnknown> object = NewExtractor();
+    com_ptr<IUnknown> object = NewObject();
     EXPECT_EQ(RefCount(object.get()), 1u);
 
     kadrix::test::ExpectInterfaces(object.get(),
@@ -98,7 +83,7 @@ TEST_F(GlimvexServerTest, ExtractorAnswersItsFourInterfacesAndNoOthers)
 
 TEST_F(GlimvexServerTest, UnimplementedAndNullArguments)
 {
-    com_ptr<IUnknown> object = NewExtractor();
+    com_ptr<IUnknown> object = NewObject();
     auto persist = object.try_query<IPersistFile>();
     auto extract = object.try_query<IExtractImage>();
     auto provider = object.try_query<IThumbnailProvider>();
@@ -129,7 +114,7 @@ TEST_F(GlimvexServerTest, UnloadWaitsForObjectsFactoriesAndLocks)
 {
     EXPECT_EQ(Server().CanUnloadNow(), S_OK);
     {
-        com_ptr<IUnknown> object = NewExtractor();
+        com_ptr<IUnknown> object = NewObject();
         EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     }
     EXPECT_EQ(Server().CanUnloadNow(), S_OK);
@@ -145,7 +130,7 @@ TEST_F(GlimvexServerTest, UnloadWaitsForObjectsFactoriesAndLocks)
 
 TEST_F(GlimvexServerTest, PathThatDoesNotFitIsRefusedAndNothingIsTouched)
 {
-    com_ptr<IUnknown> object = NewExtractor();
+    com_ptr<IUnknown> object = NewObject();
     auto persist = object.try_query<IPersistFile>();
     auto initialize = object.try_query<IInitializeWithFile>();
     auto provider = object.try_query<IThumbnailProvider>();
