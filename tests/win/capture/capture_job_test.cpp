@@ -280,6 +280,4 @@ TEST_F(CaptureJobTest, AFailedAllocationLeavesTheFileFree)
     EXPECT_TRUE(LiveJobsBecome(liveBefore));
 }
 
-// While it waits, the caller's thread (a single-threaded apartment: the
-// shell's, a dialog's) goes on answering its messages and COM calls.
 } // namespace
