@@ -202,6 +202,15 @@ u64 BlockGroupTrack(Bytes& bytes, u64 pos, u64 end)
 
 // The first cluster must carry a whole block of the video track (of any
 // track when the tracks did not say which is video) before the file ends.
+// The verdict on an element that could not be read: a failed read, a broken
+// element (`broken`), or one that the file's end cuts (`cut`).
+ContainerProbe ElementFailure(Parsed parsed, const char* broken, const char* cut)
+{
+    if (parsed == Parsed::IoError)
+        return ReadFailed();
+    return Undecodable(parsed == Parsed::Invalid ? broken : cut);
+}
+
 ContainerProbe ProbeCluster(Bytes& bytes, u64 pos, u64 end, u64 videoTrack)
 {
     for (int i = 0; i < kMaxChildren; ++i) {
@@ -210,16 +219,9 @@ ContainerProbe ProbeCluster(Bytes& bytes, u64 pos, u64 end, u64 videoTrack)
                        ? Undecodable("mkv: the file ends before the first video block")
                        : NotJudged("mkv: the first Cluster holds no video block");
         Element e;
-        switch (ReadElement(bytes, pos, &e)) {
-        case Parsed::Ok:
-            break;
-        case Parsed::IoError:
-            return ReadFailed();
-        case Parsed::Invalid:
-            return Undecodable("mkv: a broken element in the first Cluster");
-        default:
-            return Undecodable("mkv: the file ends inside the first Cluster");
-        }
+        if (const Parsed parsed = ReadElement(bytes, pos, &e); parsed != Parsed::Ok)
+            return ElementFailure(parsed, "mkv: a broken element in the first Cluster",
+                                  "mkv: the file ends inside the first Cluster");
         // The next cluster, or an element of unknown size: the first one
         // ended without a block, or can't be walked.
         if (e.unknownSize || e.id == kClusterId)
@@ -294,16 +296,9 @@ ContainerProbe ProbeMatroska(Bytes& bytes, FrameSize* frame)
             return Undecodable(tracks ? "mkv: the file ends before the first Cluster"
                                       : "mkv: the file ends before the Tracks");
         }
-        switch (ReadElement(bytes, pos, &e)) {
-        case Parsed::Ok:
-            break;
-        case Parsed::IoError:
-            return ReadFailed();
-        case Parsed::Invalid:
-            return Undecodable("mkv: a broken element before the first Cluster");
-        default:
-            return Undecodable("mkv: the file ends before the first Cluster");
-        }
+        if (const Parsed parsed = ReadElement(bytes, pos, &e); parsed != Parsed::Ok)
+            return ElementFailure(parsed, "mkv: a broken element before the first Cluster",
+                                  "mkv: the file ends before the first Cluster");
         if (e.id == kClusterId && tracks)
             return ProbeCluster(bytes, pos + e.header,
                                 e.unknownSize || e.size > bytes.left(pos + e.header)
