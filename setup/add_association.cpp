@@ -5,10 +5,8 @@ namespace {
 
 using winui::ControlKind;
 using winui::Event;
+using winui::kForm;
 using winui::Member;
-
-// The parent of a control that lies on the form itself.
-constexpr auto kForm = nullptr;
 
 // Positions in pixels within the form, at 96 DPI; OK and Cancel carry the
 // dialog identifiers, so Enter and Esc press them.

@@ -26,10 +26,8 @@ using winui::ControlKind;
 using winui::Event;
 using winui::kBold;
 using winui::kHidden;
+using winui::kForm;
 using winui::Member;
-
-// The parent of a control that lies on the form itself.
-constexpr auto kForm = nullptr;
 
 // Each control with its parent, its layout (pixels within the parent at 96
 // DPI) and its event, in creation and tab order.

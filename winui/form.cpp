@@ -151,7 +151,7 @@ Form* Form::FromHandle(HWND window)
 }
 
 void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
-                      const std::vector<ControlRow>& rows)
+                      std::vector<Child> children)
 {
     static const bool registered = [] {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
@@ -176,18 +176,19 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
     clientHeight_ = clientHeight;
     // Identifiers below 100 are the dialog's own (IDOK, IDCANCEL, ...).
     int next = 100;
-    children_.clear();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        Child child{rows[i].id ? rows[i].id : next++, 0, rows[i].layout};
-        if (rows[i].parent) {
-            std::size_t parent = 0;
-            while (parent < i && rows[parent].member != rows[i].parent)
-                ++parent;
-            if (parent == i)
-                throw Error(L"A control's container comes after it");
-            child.parent = children_[parent].id;
-        }
-        children_.push_back(child);
+    children_ = std::move(children);
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+        Child& child = children_[i];
+        if (!child.id)
+            child.id = next++;
+        if (!child.container)
+            continue;
+        std::size_t parent = 0;
+        while (parent < i && children_[parent].member != child.container)
+            ++parent;
+        if (parent == i)
+            throw Error(L"A control's container comes after it");
+        child.parentId = children_[parent].id;
     }
     // Fixed size: a caption with the system menu and minimize box, no sizing
     // border; the frame is computed so the client area is exactly as asked.
@@ -212,8 +213,8 @@ void Form::CreateForm(const wchar_t* caption, int clientWidth, int clientHeight,
                    frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     for (const Child& child : children_)
         CreateControl(child);
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        Bind(*rows[i].member, children_[i].id);
+    for (const Child& child : children_)
+        Bind(*child.member, child.id);
 }
 
 void Form::MakeFonts()
@@ -246,7 +247,7 @@ RECT Form::PlaceOf(const ControlLayout& item) const
 void Form::CreateControl(const Child& child)
 {
     const ControlLayout& item = child.layout;
-    HWND parent = child.parent ? FindChild(hwnd(), child.parent) : hwnd();
+    HWND parent = child.parentId ? FindChild(hwnd(), child.parentId) : hwnd();
     const RECT place = PlaceOf(item);
     int x = place.left, y = place.top, width = place.right - place.left,
         height = place.bottom - place.top;

@@ -80,6 +80,9 @@ template <auto member, typename Owner> Control& Member(Owner& form)
     return form.*member;
 }
 
+// The container of a control that lies on the form itself.
+inline constexpr std::nullptr_t kForm = nullptr;
+
 // A row of a form's control table: the member object bound to the control,
 // the container it lies in (null for the form itself), its layout, and the
 // form's handler for its event. The rows are in creation order, which is the
@@ -153,12 +156,12 @@ protected:
                     const FormControl<Owner> (&controls)[N])
     {
         Owner& self = static_cast<Owner&>(*this);
-        std::vector<ControlRow> rows;
-        rows.reserve(N);
+        std::vector<Child> children;
+        children.reserve(N);
         for (const FormControl<Owner>& row : controls)
-            rows.push_back(
+            children.push_back(
                 {&row.member(self), row.parent ? &row.parent(self) : nullptr, row.layout, row.id});
-        CreateForm(caption, clientWidth, clientHeight, owner, rows);
+        CreateForm(caption, clientWidth, clientHeight, owner, std::move(children));
     }
     void SetKeyPreview(bool on) { keyPreview_ = on; }
 
@@ -167,24 +170,19 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    // A row of the control table with its form's members at hand.
-    struct ControlRow
-    {
-        Control* member;
-        Control* parent; // null: the form
-        ControlLayout layout;
-        int id; // 0: numbered
-    };
-    // A control as created: its identifier and its parent's (0: the form).
+    // A row of the control table with the form's members at hand, and the
+    // identifiers of the control and of its container once numbered.
     struct Child
     {
-        int id;
-        int parent;
+        Control* member;
+        Control* container; // null: the form
         ControlLayout layout;
+        int id;           // 0 in the table: numbered
+        int parentId = 0; // 0: the form
     };
 
     void CreateForm(const wchar_t* caption, int clientWidth, int clientHeight, HWND owner,
-                    const std::vector<ControlRow>& rows);
+                    std::vector<Child> children);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void MakeFonts();
     // The window's size for its client size at its DPI.
