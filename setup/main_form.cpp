@@ -25,8 +25,8 @@ namespace {
 using winui::ControlKind;
 using winui::Event;
 using winui::kBold;
-using winui::kHidden;
 using winui::kForm;
+using winui::kHidden;
 using winui::Member;
 
 // Each control with its parent, its layout (pixels within the parent at 96
